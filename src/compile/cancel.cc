@@ -1,0 +1,36 @@
+// The ESC check and what a cancelled run leaves behind.
+#include "compile/cancel.h"
+
+#include "compile/console.h"
+#include "compile/faults.h"
+#include "compile/work_files.h"
+#include "front/report.h"
+
+namespace ucac2 {
+namespace {
+
+std::int32_t g_until_check = 0;
+
+}  // namespace
+
+bool PollCancel() {
+  FaultEffect effect;
+  if (FaultStrikes(FaultCall::kEscape, &effect)) return true;
+  if (--g_until_check > 0) return false;
+  g_until_check = kRecordsPerConsoleCheck;
+  return ConsoleEscapePressed();
+}
+
+void CancelRun(Pass pass, File& input, File* zone) {
+  // The work files are about to go: what they hold back need not reach the disk.
+  DiscardSet(HourFiles());
+  DiscardSet(BandFiles());
+  PlainLine("Process canceled by user");
+  input.Close();
+  if (zone != nullptr) zone->Close();
+  if (pass == Pass::kRegrouping) DeleteAll(BandFiles());
+  DeleteAll(HourFiles());
+  ExitProcess(1);
+}
+
+}  // namespace ucac2

@@ -1,0 +1,96 @@
+// The distribution pass.
+#include "compile/distribute.h"
+
+#include <cstring>
+
+#include "compile/cancel.h"
+#include "compile/record_reader.h"
+#include "compile/star_record.h"
+#include "compile/work_files.h"
+#include "front/report.h"
+
+namespace ucac2 {
+namespace {
+
+enum class FileKind { kMain, kSupplement };
+
+// An hour file holds 48-byte items behind which the zone file adds its 152-byte head; the
+// signed 32-bit sizes and offsets of both must not wrap.
+constexpr std::int32_t kMaxStarsPerHour = (0x7fffffff - 152) / kEntrySize;
+
+void CheckPathFits(const char* directory) {
+  // The longest catalog path is the directory, a separator and "z288".
+  if (std::strlen(directory) + 1 + 4 + 1 > kPathBufferSize) {
+    Fatal("Input directory name too long for a catalog path");
+  }
+}
+
+}  // namespace
+
+std::int32_t Distribute(CompileJob& job) {
+  CheckPathFits(job.input_directory);
+  for (auto& count : job.hour_counts) count = 0;
+  WorkFileSet& hour_files = HourFiles();
+  NameHourFiles(hour_files);
+  CreateAll(hour_files);
+
+  std::int32_t objects = 0;
+  std::int32_t identifier = 0;
+  char path[kPathBufferSize];
+  RecordReader reader;
+  for (int n = 1; n <= kMainFiles + kSupplementFiles; ++n) {
+    FileKind kind = FileKind::kMain;
+    int number = n;
+    if (n <= kMainFiles) {
+      FormatInto(path, sizeof path, "%s%cz%03d", job.input_directory, kPathSeparator, n);
+    } else {
+      kind = FileKind::kSupplement;
+      number = n - kMainFiles;
+      FormatInto(path, sizeof path, "%s%cs%02d", job.input_directory, kPathSeparator, number);
+      if (number == 1) identifier = kFirstSupplementIdentifier - 1;
+    }
+    Message("Parsing file %d: %s", number, path);
+
+    std::int64_t size = 0;
+    if (!QueryFileSize(path, &size)) Fatal("Unable to locate data file '%s'", path);
+    File catalog = OpenForReading(path);
+    if (!catalog.is_open()) Fatal("Unable to open data file '%s'", path);
+    CheckFileSize(path, size);
+    if (!ReaderStart(reader, catalog, path, size, 0)) {
+      catalog.Close();
+      Fatal("Error at binary read init");
+    }
+
+    const std::int64_t count = size / kRecordSize;
+    const bool supplement = kind == FileKind::kSupplement;
+    StarRecord record;
+    std::uint8_t identifier_bytes[kIdentifierSize];
+    for (std::int64_t i = 0; i < count; ++i) {
+      if (PollCancel()) CancelRun(Pass::kDistribution, catalog, nullptr);
+      if (objects == 0x7fffffff || identifier == 0x7fffffff) {
+        Fatal("Too many objects for the catalog's 32-bit counts (file '%s')", path);
+      }
+      ++objects;
+      ReaderTake(reader, record.bytes, kRecordSize);
+      ++identifier;
+      const int hour = HourZone(RightAscension(record));
+      if (++job.hour_counts[hour] > kMaxStarsPerHour) {
+        Fatal("Too many objects in RA zone %d for the zone file format", hour);
+      }
+      WorkWrite(hour_files, hour, record.bytes, kRecordSize);
+      StoreLE32(identifier_bytes, identifier);
+      WorkWrite(hour_files, hour, identifier_bytes, kIdentifierSize);
+      if (IsSupplementStar(record) != supplement) {
+        if (supplement) Fatal("Non valid cflg field for BSS star (ID=%ld)", static_cast<long>(identifier));
+        Fatal("Non valid cflg field for UCAC2 star (ID=%ld)", static_cast<long>(identifier));
+      }
+      if (objects % kProgressInterval == 0) Message("%ld objects", static_cast<long>(objects));
+    }
+    CloseSet(hour_files);
+    ReaderFinish(reader);
+    catalog.Close();
+  }
+  return objects;
+}
+
+}  // namespace ucac2

@@ -1,0 +1,71 @@
+// Files of the platform: every file system call of the program goes through here, binary
+// and unbuffered, with the same meaning on POSIX and Windows.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace ucac2 {
+
+/// The platform's directory separator, used in every file name the program makes.
+extern const char kPathSeparator;
+
+/// True where an absolute path begins with "/", so that an argument beginning with "/" may
+/// name a directory rather than an option.
+extern const bool kSlashBeginsAbsolutePath;
+
+/// An open file; move-only, closed when it goes out of scope. Closing is never checked.
+class File {
+ public:
+  File() = default;
+  explicit File(std::intptr_t handle) : handle_(handle) {}
+  File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = kNoHandle; }
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  ~File() { Close(); }
+
+  bool is_open() const { return handle_ != kNoHandle; }
+  std::intptr_t handle() const { return handle_; }
+  void Close();
+
+ private:
+  static constexpr std::intptr_t kNoHandle = -1;
+  std::intptr_t handle_ = kNoHandle;
+};
+
+/// Creates `path` empty, truncating an existing file, with read and write permission, and
+/// closes it. Never follows a symbolic link standing at `path`. False on failure.
+bool CreateEmptyFile(const char* path);
+
+/// Opens an existing regular file for binary reading; not open on failure (a directory
+/// fails too).
+File OpenForReading(const char* path);
+
+/// Opens an existing file for binary, append-only writing; never creates one.
+File OpenForAppending(const char* path);
+
+/// Reads up to `size` bytes, fewer only at the end of the file. The count read, or -1.
+std::int64_t ReadBytes(File& file, void* buffer, std::size_t size);
+
+/// Writes all `size` bytes; false if they could not all be written.
+bool WriteBytes(File& file, const void* bytes, std::size_t size);
+
+/// Moves the read position to `offset` from the start of the file.
+bool SeekTo(File& file, std::int64_t offset);
+
+/// The size in bytes of the file named `path`, by name; false if it cannot be queried.
+bool QueryFileSize(const char* path, std::int64_t* size);
+
+/// Deletes the file named `path`; failures are ignored.
+void RemoveFile(const char* path);
+
+/// True when `path` names an existing directory.
+bool IsDirectory(const char* path);
+
+/// Makes the process safe to run before any file is opened: a closed standard stream is
+/// reopened on the null device (so no file can take descriptor 0), and a file-size limit
+/// makes writes fail instead of killing the process.
+void PrepareProcess();
+
+}  // namespace ucac2

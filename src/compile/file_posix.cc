@@ -1,0 +1,159 @@
+// POSIX files.
+#include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "compile/faults.h"
+#include "compile/file.h"
+
+#ifndef O_CLOEXEC
+#define O_CLOEXEC 0
+#endif
+#ifndef O_NOFOLLOW
+#define O_NOFOLLOW 0
+#endif
+
+namespace ucac2 {
+
+const char kPathSeparator = '/';
+const bool kSlashBeginsAbsolutePath = true;
+
+namespace {
+
+int Descriptor(const File& file) { return static_cast<int>(file.handle()); }
+
+int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
+  int fd;
+  do {
+    fd = ::open(path, flags | O_CLOEXEC, mode);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+bool Strikes(FaultCall kind) {
+  FaultEffect effect;
+  return FaultStrikes(kind, &effect);
+}
+
+}  // namespace
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = kNoHandle;
+  }
+  return *this;
+}
+
+void File::Close() {
+  if (handle_ == kNoHandle) return;
+  ::close(static_cast<int>(handle_));
+  handle_ = kNoHandle;
+}
+
+bool CreateEmptyFile(const char* path) {
+  if (Strikes(FaultCall::kCreate)) return false;
+  const int fd = OpenRetrying(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0666);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
+File OpenForReading(const char* path) {
+  if (Strikes(FaultCall::kOpen)) return File();
+  File file(OpenRetrying(path, O_RDONLY));
+  struct stat info;
+  // A directory opens for reading here; it is still no data file.
+  if (file.is_open() && (::fstat(Descriptor(file), &info) != 0 || !S_ISREG(info.st_mode))) {
+    file.Close();
+  }
+  return file;
+}
+
+File OpenForAppending(const char* path) {
+  if (Strikes(FaultCall::kOpen)) return File();
+  return File(OpenRetrying(path, O_WRONLY | O_APPEND | O_NOFOLLOW));
+}
+
+std::int64_t ReadBytes(File& file, void* buffer, std::size_t size) {
+  FaultEffect effect = FaultEffect::kError;
+  if (FaultStrikes(FaultCall::kRead, &effect)) {
+    if (effect == FaultEffect::kError) return -1;
+    size /= 2;  // the short read: fewer bytes than asked for, and no error
+    const ssize_t got = ::read(Descriptor(file), buffer, size);
+    return got < 0 ? -1 : got;
+  }
+  auto* out = static_cast<char*>(buffer);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got = ::read(Descriptor(file), out + done, size - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return -1;
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return static_cast<std::int64_t>(done);
+}
+
+bool WriteBytes(File& file, const void* bytes, std::size_t size) {
+  FaultEffect effect = FaultEffect::kError;
+  if (FaultStrikes(FaultCall::kWrite, &effect)) {
+    if (effect == FaultEffect::kShort && size > 1) {
+      // Part of the bytes reach the disk, then the device gives up.
+      (void)!::write(Descriptor(file), bytes, size / 2);
+    }
+    errno = effect == FaultEffect::kNoSpace ? ENOSPC : EIO;
+    return false;
+  }
+  const auto* in = static_cast<const char*>(bytes);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t put = ::write(Descriptor(file), in + done, size - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    done += static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+bool SeekTo(File& file, std::int64_t offset) {
+  if (Strikes(FaultCall::kSeek)) return false;
+  return ::lseek(Descriptor(file), static_cast<off_t>(offset), SEEK_SET) == offset;
+}
+
+bool QueryFileSize(const char* path, std::int64_t* size) {
+  if (Strikes(FaultCall::kSize)) return false;
+  struct stat info;
+  if (::stat(path, &info) != 0) return false;
+  *size = static_cast<std::int64_t>(info.st_size);
+  return true;
+}
+
+void RemoveFile(const char* path) {
+  if (Strikes(FaultCall::kDelete)) return;
+  ::unlink(path);
+}
+
+bool IsDirectory(const char* path) {
+  struct stat info;
+  return ::stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+void PrepareProcess() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+      const int null_fd = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+      if (null_fd >= 0 && null_fd != fd) {
+        ::dup2(null_fd, fd);
+        ::close(null_fd);
+      }
+    }
+  }
+  // Past a file-size limit a write then fails with EFBIG and is reported like any other.
+  ::signal(SIGXFSZ, SIG_IGN);
+}
+
+}  // namespace ucac2

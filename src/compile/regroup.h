@@ -1,0 +1,20 @@
+// The regrouping pass: each hour file sorted into declination bands and assembled into its
+// zone file; and the verification of the star count that wraps it.
+#pragma once
+
+#include <cstdint>
+
+#include "compile/compile_job.h"
+
+namespace ucac2 {
+
+/// Bytes copied from a band file to its zone file per read and write.
+inline constexpr std::int32_t kCopyBufferSize = 65536;
+
+/// Writes the 24 zone files and the report from the hour files; returns the items read.
+std::int32_t Regroup(CompileJob& job);
+
+/// Runs Regroup and checks that it read as many stars as the distribution pass.
+void Verify(CompileJob& job);
+
+}  // namespace ucac2
