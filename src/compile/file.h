@@ -63,6 +63,11 @@ void RemoveFile(const char* path);
 /// True when `path` names an existing directory.
 bool IsDirectory(const char* path);
 
+/// Takes an advisory lock on the current directory for the rest of the process, so that two
+/// compilations never share its work files. Leaves no file behind; the system releases the
+/// lock when the process ends, however it ends. False when another process holds it.
+bool LockWorkingDirectory();
+
 /// Makes the process safe to run before any file is opened: a closed standard stream is
 /// reopened on the null device (so no file can take descriptor 0), and a file-size limit
 /// makes writes fail instead of killing the process.

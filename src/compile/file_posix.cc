@@ -2,6 +2,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -140,6 +141,14 @@ void RemoveFile(const char* path) {
 bool IsDirectory(const char* path) {
   struct stat info;
   return ::stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool LockWorkingDirectory() {
+  // The descriptor stays open, and so the lock held, until the process ends.
+  const int fd = OpenRetrying(".", O_RDONLY);
+  if (fd < 0)
+    return true;  // an unreadable directory fails later, naming the file it could not make
+  return ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
 }
 
 void PrepareProcess() {

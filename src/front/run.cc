@@ -42,6 +42,7 @@ int Run(int argc, const char* const* argv) {
   ConsoleStart();
   Message("Input directory: %s", line.directory);
   g_job = CreateCompileJob(line.directory);
+  if (!LockWorkingDirectory()) Fatal("Another compilation is running in the current directory");
   Message("Data file checking (%s)...", g_job->input_directory);
   g_job->catalog_total = Distribute(*g_job);
   Message("Writing 24 files with binary data...");
