@@ -1,0 +1,425 @@
+// Writes a sample star catalog shaped like the real one, for the quick start, the tests and the
+// benchmark: 288 main files z001..z288 and 36 supplement files s01..s36 of 44-byte records.
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "catalog_counts.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kRecordSize = 44;
+constexpr int kMainFiles = 288;
+constexpr int kSupplementFiles = 36;
+constexpr int kFiles = kMainFiles + kSupplementFiles;
+constexpr std::uint64_t kFullCircleMas = 1'296'000'000;
+constexpr std::int64_t kSouthPoleMas = -324'000'000;
+constexpr std::int64_t kMainStripMas = 1'800'000;
+constexpr std::int64_t kSupplementStripMas = 18'000'000;
+constexpr unsigned kSupplementBit = 0x80;
+constexpr std::uint64_t kMaxTrailing = kRecordSize - 1;
+// Keeps index * kFullCircleMas below 2^64 and a shuffle permutation in 32-bit entries.
+constexpr std::uint64_t kMaxFileStars = 0x7FFF'FFFF;
+// Keeps total * real file count below 2^64 when spreading a total over the files.
+constexpr std::uint64_t kMaxTotalStars = 10'000'000'000'000;
+constexpr double kMaxScale = 10'000.0;
+constexpr std::size_t kBufferRecords = 23'831;  // whole records in just under 1 MiB
+constexpr std::uint64_t kGolden = 0x9E37'79B9'7F4A'7C15;
+constexpr std::uint64_t kShuffleSalt = 0x5348'5546'464C'4531;
+constexpr std::uint64_t kTrailingSalt = 0x5452'4149'4C49'4E47;
+
+constexpr int kRaOffset = 0;
+constexpr int kDecOffset = 4;
+constexpr int kMagOffset = 8;
+constexpr int kCflgOffset = 15;
+
+constexpr const char* kUsage =
+    "usage: make_sample_catalog DIR [options]\n"
+    "Writes a sample star catalog, z001..z288 and s01..s36, into DIR (created if missing).\n"
+    "  --stars N            main-catalog stars in all, shaped like the real catalog (1000)\n"
+    "  --bss M              supplement stars in all, shaped likewise (20)\n"
+    "  --scale F            each file gets round(F * its real count) stars; 1 is the real size\n"
+    "  --seed S             random seed (1)\n"
+    "  --shuffle            records in random order instead of sorted by right ascension\n"
+    "  --empty FILE         FILE has 0 bytes\n"
+    "  --missing FILE       FILE is not written (and an old one is removed)\n"
+    "  --trailing FILE:K    K bytes (1..43) appended after FILE's last whole record\n"
+    "  --count FILE:K       FILE gets exactly K stars\n"
+    "  --bad-cflg FILE:I    record I of FILE gets the wrong supplement bit in cflg\n"
+    "  --set FILE:I:RA:DEC  record I of FILE gets this right ascension and declination (mas)\n"
+    "  --quiet              print no summary\n"
+    "  --help               print this help\n"
+    "FILE is a catalog file name, z001..z288 or s01..s36; the FILE options may be repeated.\n";
+
+/// A change to one record after it is generated, from --bad-cflg or --set.
+struct Edit {
+  std::uint64_t index = 0;
+  bool bad_cflg = false;
+  bool set_position = false;
+  std::int32_t ra = 0;
+  std::int32_t dec = 0;
+};
+
+/// What to write into one catalog file.
+struct FilePlan {
+  std::string name;
+  bool supplement = false;
+  std::int64_t dec_start = 0;
+  std::int64_t dec_width = 0;
+  std::uint64_t count = 0;
+  bool count_given = false;
+  std::uint64_t given_count = 0;
+  bool empty = false;
+  bool missing = false;
+  std::uint64_t trailing = 0;
+  std::vector<Edit> edits;
+};
+
+/// Everything the command line asks for.
+struct Options {
+  std::string dir;
+  std::uint64_t stars = 1000;
+  std::uint64_t bss = 20;
+  bool spread_given = false;
+  bool scale_given = false;
+  double scale = 0.0;
+  std::uint64_t seed = 1;
+  bool shuffle = false;
+  bool quiet = false;
+};
+
+/// Ends the run on a bad command line, with the usage text.
+[[noreturn]] void UsageError(const std::string& message) {
+  static_cast<void>(std::fprintf(stderr, "make_sample_catalog: %s\n%s", message.c_str(), kUsage));
+  std::exit(2);
+}
+
+/// Ends the run on a failed file operation, naming the file.
+[[noreturn]] void IoError(const char* action, const std::string& path, const std::string& reason) {
+  static_cast<void>(std::fprintf(stderr, "make_sample_catalog: cannot %s %s: %s\n", action,
+                                 path.c_str(), reason.c_str()));
+  std::exit(1);
+}
+
+/// Scrambles 64 bits (the splitmix64 finaliser); the generator's only source of randomness.
+std::uint64_t Mix64(std::uint64_t z) {
+  z = (z ^ (z >> 30)) * 0xBF58'476D'1CE4'E5B9;
+  z = (z ^ (z >> 27)) * 0x94D0'49BB'1331'11EB;
+  return z ^ (z >> 31);
+}
+
+/// Next value of a splitmix64 stream.
+std::uint64_t Next(std::uint64_t& state) {
+  state += kGolden;
+  return Mix64(state);
+}
+
+/// Uniform integer in [lo, hi] for spans up to 2^32, by multiply-shift instead of a modulo.
+std::int64_t Uniform(std::uint64_t& state, std::int64_t lo, std::int64_t hi) {
+  const auto span = static_cast<std::uint64_t>(hi - lo) + 1;
+  return lo + static_cast<std::int64_t>(((Next(state) >> 32) * span) >> 32);
+}
+
+/// Stores the low `bytes` bytes of v at p, least significant first.
+void StoreLE(unsigned char* p, int bytes, std::int64_t v) {
+  const auto u = static_cast<std::uint64_t>(v);
+  for (int b = 0; b < bytes; ++b) p[b] = static_cast<unsigned char>((u >> (8 * b)) & 0xFF);
+}
+
+/// Turns a file name like z137 or s01 into its index (main files first), or -1.
+int ParseFileName(std::string_view name) {
+  const bool main_file = name.size() == 4 && name[0] == 'z';
+  if (!main_file && !(name.size() == 3 && name[0] == 's')) return -1;
+  int number = 0;
+  const char* end = name.data() + name.size();
+  auto [ptr, ec] = std::from_chars(name.data() + 1, end, number);
+  const int limit = main_file ? kMainFiles : kSupplementFiles;
+  if (ec != std::errc() || ptr != end || number < 1 || number > limit) return -1;
+  return main_file ? number - 1 : kMainFiles + number - 1;
+}
+
+/// Reads a whole decimal number in [min, max], or ends the run naming the option.
+template <typename T>
+T ParseNumber(std::string_view text, T min, T max, const std::string& option) {
+  T value = 0;
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (text.empty() || ec != std::errc() || ptr != end || value < min || value > max)
+    UsageError("bad value '" + std::string(text) + "' for " + option);
+  return value;
+}
+
+/// Splits FILE:A:B... into its fields and finds the file's plan, or ends the run.
+FilePlan& FileArgument(std::string_view text, std::size_t count, const std::string& option,
+                       std::vector<FilePlan>& plans, std::vector<std::string_view>& fields) {
+  fields.clear();
+  std::size_t start = 0;
+  for (std::size_t colon; (colon = text.find(':', start)) != std::string_view::npos;
+       start = colon + 1)
+    fields.push_back(text.substr(start, colon - start));
+  fields.push_back(text.substr(start));
+  if (fields.size() != count) UsageError("bad value '" + std::string(text) + "' for " + option);
+  const int file = ParseFileName(fields[0]);
+  if (file < 0) UsageError("unknown catalog file '" + std::string(fields[0]) + "' for " + option);
+  return plans[static_cast<std::size_t>(file)];
+}
+
+/// Names, strips and empty defaults of the 324 files.
+std::vector<FilePlan> InitialPlans() {
+  std::vector<FilePlan> plans(kFiles);
+  for (int i = 0; i < kFiles; ++i) {
+    FilePlan& p = plans[static_cast<std::size_t>(i)];
+    p.supplement = i >= kMainFiles;
+    const int strip = p.supplement ? i - kMainFiles : i;  // counted from the south pole
+    p.dec_width = p.supplement ? kSupplementStripMas : kMainStripMas;
+    p.dec_start = kSouthPoleMas + strip * p.dec_width;
+    char name[8];
+    static_cast<void>(
+        std::snprintf(name, sizeof name, p.supplement ? "s%02d" : "z%03d", strip + 1));
+    p.name = name;
+  }
+  return plans;
+}
+
+/// Reads the command line into options and per-file plans; exits on --help or a bad argument.
+void ParseCommandLine(int argc, char** argv, Options& opt, std::vector<FilePlan>& plans) {
+  for (int a = 1; a < argc; ++a) {
+    const std::string arg = argv[a];
+    if (arg == "--help") {
+      static_cast<void>(std::fputs(kUsage, stdout));
+      std::exit(0);
+    }
+    if (arg == "--shuffle" || arg == "--quiet") {
+      (arg == "--shuffle" ? opt.shuffle : opt.quiet) = true;
+      continue;
+    }
+    if (arg.size() < 2 || arg[0] != '-' || arg[1] != '-') {
+      if (arg.empty() || arg[0] == '-') UsageError("unknown option '" + arg + "'");
+      if (!opt.dir.empty()) UsageError("more than one directory given: '" + arg + "'");
+      opt.dir = arg;
+      continue;
+    }
+    static constexpr std::string_view kValued[] = {
+        "--stars",   "--bss",      "--scale", "--seed",     "--empty",
+        "--missing", "--trailing", "--count", "--bad-cflg", "--set"};
+    if (std::find(std::begin(kValued), std::end(kValued), arg) == std::end(kValued))
+      UsageError("unknown option '" + arg + "'");
+    if (a + 1 >= argc) UsageError("option " + arg + " needs a value");
+    const std::string_view value = argv[++a];
+    std::vector<std::string_view> fields;
+    if (arg == "--stars" || arg == "--bss") {
+      (arg == "--stars" ? opt.stars : opt.bss) =
+          ParseNumber<std::uint64_t>(value, 0, kMaxTotalStars, arg);
+      opt.spread_given = true;
+    } else if (arg == "--scale") {
+      const char* end = value.data() + value.size();
+      auto [ptr, ec] = std::from_chars(value.data(), end, opt.scale);
+      if (value.empty() || ec != std::errc() || ptr != end || !(opt.scale >= 0.0) ||
+          opt.scale > kMaxScale)
+        UsageError("bad value '" + std::string(value) + "' for " + arg);
+      opt.scale_given = true;
+    } else if (arg == "--seed") {
+      opt.seed = ParseNumber<std::uint64_t>(value, 0, UINT64_MAX, arg);
+    } else if (arg == "--empty" || arg == "--missing") {
+      FilePlan& p = FileArgument(value, 1, arg, plans, fields);
+      (arg == "--empty" ? p.empty : p.missing) = true;
+    } else if (arg == "--trailing") {
+      FilePlan& p = FileArgument(value, 2, arg, plans, fields);
+      p.trailing = ParseNumber<std::uint64_t>(fields[1], 1, kMaxTrailing, arg);
+    } else if (arg == "--count") {
+      FilePlan& p = FileArgument(value, 2, arg, plans, fields);
+      p.given_count = ParseNumber<std::uint64_t>(fields[1], 0, kMaxFileStars, arg);
+      p.count_given = true;
+    } else {
+      const bool set = arg == "--set";
+      FilePlan& p = FileArgument(value, set ? 4 : 2, arg, plans, fields);
+      Edit e;
+      e.index = ParseNumber<std::uint64_t>(fields[1], 0, kMaxFileStars, arg);
+      e.bad_cflg = !set;
+      e.set_position = set;
+      if (set) {
+        e.ra = ParseNumber(fields[2], INT32_MIN, INT32_MAX, arg);
+        e.dec = ParseNumber(fields[3], INT32_MIN, INT32_MAX, arg);
+      }
+      p.edits.push_back(e);
+    }
+  }
+  if (opt.dir.empty()) UsageError("no output directory given");
+  if (opt.scale_given && opt.spread_given)
+    UsageError("--scale cannot be used with --stars or --bss");
+}
+
+/// Spreads total stars over files in proportion to the real counts, largest remainder first.
+template <std::size_t N>
+void Spread(std::uint64_t total, const std::array<std::int64_t, N>& real, FilePlan* plans) {
+  const auto real_total = static_cast<std::uint64_t>(SumCounts(real));
+  std::array<std::uint64_t, N> remainder{};
+  std::array<std::size_t, N> order{};
+  std::uint64_t given = 0;
+  for (std::size_t i = 0; i < N; ++i) {
+    const std::uint64_t share = total * static_cast<std::uint64_t>(real[i]);
+    plans[i].count = share / real_total;
+    remainder[i] = share % real_total;
+    given += plans[i].count;
+    order[i] = i;
+  }
+  // Ties go to the lower file number, so the result never depends on the sort's algorithm.
+  std::sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
+    return remainder[x] != remainder[y] ? remainder[x] > remainder[y] : x < y;
+  });
+  for (std::size_t k = 0; given < total; ++k, ++given) ++plans[order[k]].count;
+}
+
+/// Settles every file's star count and checks that the edits name existing records.
+void SettleCounts(const Options& opt, std::vector<FilePlan>& plans) {
+  if (opt.scale_given) {
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+      const std::int64_t real =
+          plans[i].supplement ? kRealSupplementCounts[i - kMainFiles] : kRealMainCounts[i];
+      plans[i].count =
+          static_cast<std::uint64_t>(std::llround(opt.scale * static_cast<double>(real)));
+    }
+  } else {
+    Spread(opt.stars, kRealMainCounts, plans.data());
+    Spread(opt.bss, kRealSupplementCounts, plans.data() + kMainFiles);
+  }
+  for (FilePlan& p : plans) {
+    if (p.count_given) p.count = p.given_count;
+    if (p.empty || p.missing) {
+      p.count = 0;
+      p.trailing = 0;
+    }
+    if (p.count > kMaxFileStars)
+      UsageError("too many stars (" + std::to_string(p.count) + ") for " + p.name);
+    for (const Edit& e : p.edits)
+      if (e.index >= p.count)
+        UsageError(p.name + " has " + std::to_string(p.count) + " records, no record " +
+                   std::to_string(e.index) + " to change");
+    // A stable sort keeps command-line order among edits of one record, so the last one wins.
+    std::stable_sort(p.edits.begin(), p.edits.end(),
+                     [](const Edit& x, const Edit& y) { return x.index < y.index; });
+  }
+}
+
+/// Builds record i of a file; it depends only on the file key and i, so shuffling only reorders.
+void MakeRecord(unsigned char* r, const FilePlan& p, std::uint64_t key, std::uint64_t i) {
+  std::uint64_t s = Mix64(key + i * kGolden);
+  // Star i lies in the i-th of count equal slices of the circle, so the file comes out sorted.
+  const std::uint64_t lo = i * kFullCircleMas / p.count;
+  const std::uint64_t hi = (i + 1) * kFullCircleMas / p.count;
+  const std::uint64_t ra = lo + (((Next(s) >> 32) * (hi - lo)) >> 32);
+  StoreLE(r + kRaOffset, 4, static_cast<std::int64_t>(ra));
+  StoreLE(r + kDecOffset, 4, Uniform(s, p.dec_start, p.dec_start + p.dec_width - 1));
+  StoreLE(r + kMagOffset, 2, Uniform(s, 700, 1650));
+  StoreLE(r + 10, 1, Uniform(s, 5, 150));  // position errors, mas
+  StoreLE(r + 11, 1, Uniform(s, 5, 150));
+  StoreLE(r + 12, 1, Uniform(s, 1, 12));  // observations
+  StoreLE(r + 13, 1, Uniform(s, 1, 10));
+  StoreLE(r + 14, 1, Uniform(s, 0, 9));
+  const std::int64_t flags = Uniform(s, 0, kSupplementBit - 1);
+  StoreLE(r + kCflgOffset, 1, p.supplement ? flags | kSupplementBit : flags);
+  StoreLE(r + 16, 2, Uniform(s, -2500, 500));  // mean epochs, 0.001 yr from 2000
+  StoreLE(r + 18, 2, Uniform(s, -2500, 500));
+  StoreLE(r + 20, 4, Uniform(s, -2000, 2000));  // proper motions, 0.1 mas/yr
+  StoreLE(r + 24, 4, Uniform(s, -2000, 2000));
+  for (int b = 28; b < 32; ++b) StoreLE(r + b, 1, Uniform(s, 1, 120));  // their errors and fits
+  StoreLE(r + 32, 4, Uniform(s, 0, 0x7FFF'FFFF));  // cross-identification number
+  for (int b = 36; b < 42; b += 2) StoreLE(r + b, 2, Uniform(s, 5000, 17000));  // J H K, mmag
+  StoreLE(r + 42, 2, Uniform(s, 0, 0xFFFF));                                    // two flag bytes
+}
+
+/// Applies the edits that fall on records [first, first + n) of the buffer.
+void ApplyEdits(unsigned char* buf, std::uint64_t first, std::uint64_t n, const FilePlan& p,
+                std::size_t& next) {
+  for (; next < p.edits.size() && p.edits[next].index < first + n; ++next) {
+    const Edit& e = p.edits[next];
+    unsigned char* r = buf + (e.index - first) * kRecordSize;
+    if (e.set_position) {
+      StoreLE(r + kRaOffset, 4, e.ra);
+      StoreLE(r + kDecOffset, 4, e.dec);
+    }
+    if (e.bad_cflg)
+      r[kCflgOffset] = static_cast<unsigned char>(p.supplement ? r[kCflgOffset] & ~kSupplementBit
+                                                               : r[kCflgOffset] | kSupplementBit);
+  }
+}
+
+/// Writes one file from its plan; returns the bytes written.
+std::uint64_t WriteFile(const fs::path& path, const FilePlan& p, std::uint64_t key, bool shuffle,
+                        std::vector<unsigned char>& buf) {
+  std::vector<std::uint32_t> order;
+  if (shuffle) {
+    order.resize(p.count);
+    for (std::uint64_t i = 0; i < p.count; ++i) order[i] = static_cast<std::uint32_t>(i);
+    std::uint64_t s = Mix64(key ^ kShuffleSalt);
+    for (std::uint64_t i = p.count; i > 1; --i)
+      std::swap(order[i - 1],
+                order[static_cast<std::size_t>(Uniform(s, 0, static_cast<std::int64_t>(i - 1)))]);
+  }
+  std::FILE* f = std::fopen(path.string().c_str(), "wb");
+  if (f == nullptr) IoError("create", path.string(), std::strerror(errno));
+  std::size_t next_edit = 0;
+  for (std::uint64_t first = 0; first < p.count; first += kBufferRecords) {
+    const std::uint64_t n = std::min<std::uint64_t>(kBufferRecords, p.count - first);
+    for (std::uint64_t j = 0; j < n; ++j)
+      MakeRecord(buf.data() + j * kRecordSize, p, key, shuffle ? order[first + j] : first + j);
+    ApplyEdits(buf.data(), first, n, p, next_edit);
+    if (std::fwrite(buf.data(), 1, n * kRecordSize, f) != n * kRecordSize)
+      IoError("write", path.string(), std::strerror(errno));
+  }
+  std::uint64_t s = Mix64(key ^ kTrailingSalt);
+  for (std::uint64_t b = 0; b < p.trailing; ++b) buf[b] = static_cast<unsigned char>(Next(s));
+  if (std::fwrite(buf.data(), 1, p.trailing, f) != p.trailing)
+    IoError("write", path.string(), std::strerror(errno));
+  if (std::fclose(f) != 0) IoError("write", path.string(), std::strerror(errno));
+  return p.count * kRecordSize + p.trailing;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options opt;
+  std::vector<FilePlan> plans = InitialPlans();
+  ParseCommandLine(argc, argv, opt, plans);
+  SettleCounts(opt, plans);
+
+  const fs::path dir(opt.dir);
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  if (ec) IoError("create directory", opt.dir, ec.message());
+
+  std::vector<unsigned char> buf(kBufferRecords * kRecordSize);
+  std::uint64_t main_stars = 0, supplement_stars = 0, bytes = 0;
+  const std::uint64_t seed_key = Mix64(opt.seed);
+  for (std::size_t i = 0; i < plans.size(); ++i) {
+    const FilePlan& p = plans[i];
+    const fs::path path = dir / p.name;
+    if (p.missing) {
+      fs::remove(path, ec);
+      if (ec) IoError("remove", path.string(), ec.message());
+      continue;
+    }
+    // Each file has its own key, so changing one file's options leaves the others unchanged.
+    const std::uint64_t key = Mix64(seed_key + (i + 1) * kGolden);
+    bytes += WriteFile(path, p, key, opt.shuffle, buf);
+    (p.supplement ? supplement_stars : main_stars) += p.count;
+  }
+  if (!opt.quiet)
+    std::printf("wrote %llu main and %llu supplement stars (%llu bytes) to %s\n",
+                static_cast<unsigned long long>(main_stars),
+                static_cast<unsigned long long>(supplement_stars),
+                static_cast<unsigned long long>(bytes), opt.dir.c_str());
+  return 0;
+}
