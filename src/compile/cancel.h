@@ -11,7 +11,10 @@ enum class Pass { kDistribution, kRegrouping };
 
 /// Records between two looks at the console: looking costs a system call, and the passes
 /// ask before every record. A few thousand records take well under a millisecond.
-inline constexpr std::int32_t kRecordsPerConsoleCheck = 4096;
+#ifndef UCAC2_RECORDS_PER_CONSOLE_CHECK
+#define UCAC2_RECORDS_PER_CONSOLE_CHECK 4096
+#endif
+inline constexpr std::int32_t kRecordsPerConsoleCheck = UCAC2_RECORDS_PER_CONSOLE_CHECK;
 
 /// True when the user has pressed ESC. Called before every record; asks the console only
 /// every kRecordsPerConsoleCheck calls, the first call included.

@@ -81,7 +81,8 @@ std::int32_t Distribute(CompileJob& job) {
       StoreLE32(identifier_bytes, identifier);
       WorkWrite(hour_files, hour, identifier_bytes, kIdentifierSize);
       if (IsSupplementStar(record) != supplement) {
-        if (supplement) Fatal("Non valid cflg field for BSS star (ID=%ld)", static_cast<long>(identifier));
+        if (supplement)
+          Fatal("Non valid cflg field for BSS star (ID=%ld)", static_cast<long>(identifier));
         Fatal("Non valid cflg field for UCAC2 star (ID=%ld)", static_cast<long>(identifier));
       }
       if (objects % kProgressInterval == 0) Message("%ld objects", static_cast<long>(objects));

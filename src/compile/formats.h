@@ -9,8 +9,8 @@
 
 namespace ucac2 {
 
-inline constexpr std::int32_t kZoneHeaderSize = 8;            // catalog total, hour count
-inline constexpr std::int32_t kBandIndexSize = 8 * kBands;    // (offset, count) per band
+inline constexpr std::int32_t kZoneHeaderSize = 8;          // catalog total, hour count
+inline constexpr std::int32_t kBandIndexSize = 8 * kBands;  // (offset, count) per band
 inline constexpr std::int32_t kFirstBlockOffset = kZoneHeaderSize + kBandIndexSize;  // 152
 inline constexpr const char* kReportName = "info.txt";
 

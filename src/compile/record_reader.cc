@@ -61,7 +61,8 @@ bool ReaderStart(RecordReader& reader, File& file, const char* path, std::int64_
 void ReaderTakeRefilling(RecordReader& reader, void* destination, std::int32_t n) {
   auto* out = static_cast<std::uint8_t*>(destination);
   const std::int32_t head = reader.filled > reader.position ? reader.filled - reader.position : 0;
-  if (head > 0) std::memcpy(out, reader.buffer.get() + reader.position, static_cast<std::size_t>(head));
+  if (head > 0)
+    std::memcpy(out, reader.buffer.get() + reader.position, static_cast<std::size_t>(head));
   Refill(reader);
   const std::int32_t tail = n - head;
   if (reader.position + tail > reader.filled) ReadFailure(reader);

@@ -13,15 +13,14 @@ inline constexpr int kIdentifierSize = 4;
 
 inline constexpr int kRightAscensionOffset = 0;
 inline constexpr int kDeclinationOffset = 4;
-inline constexpr int kFlagOffset = 15;                   // cflg
+inline constexpr int kFlagOffset = 15;                    // cflg
 inline constexpr std::uint8_t kSupplementFlagBit = 0x80;  // cflg bit 7: a supplement star
 
 /// Reads a little-endian 32-bit signed integer.
 inline std::int32_t LoadLE32(const std::uint8_t* p) {
-  const std::uint32_t u = static_cast<std::uint32_t>(p[0]) |
-                          (static_cast<std::uint32_t>(p[1]) << 8) |
-                          (static_cast<std::uint32_t>(p[2]) << 16) |
-                          (static_cast<std::uint32_t>(p[3]) << 24);
+  const std::uint32_t u =
+      static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+      (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
   return static_cast<std::int32_t>(u);
 }
 

@@ -57,8 +57,8 @@ void FlushWorkFile(WorkFileSet& set, int index) {
   const std::size_t size = held;
   // Cleared first: if the write fails, the fatal error's own flush must not repeat it.
   held = 0;
-  if (!WriteBytes(set.open_file,
-                  set.pending.get() + static_cast<std::size_t>(index) * kPendingSize, size)) {
+  if (!WriteBytes(set.open_file, set.pending.get() + static_cast<std::size_t>(index) * kPendingSize,
+                  size)) {
     WriteFailure();
   }
 }

@@ -28,7 +28,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv,
     }
     result.directory = arg;
   }
-  result.action = result.directory != nullptr ? CommandAction::kCompile : CommandAction::kNoDirectory;
+  result.action =
+      result.directory != nullptr ? CommandAction::kCompile : CommandAction::kNoDirectory;
   return result;
 }
 
