@@ -51,15 +51,9 @@ std::int32_t Distribute(CompileJob& job) {
     }
     Message("Parsing file %d: %s", number, path);
 
-    std::int64_t size = 0;
-    if (!QueryFileSize(path, &size)) Fatal("Unable to locate data file '%s'", path);
-    File catalog = OpenForReading(path);
-    if (!catalog.is_open()) Fatal("Unable to open data file '%s'", path);
-    CheckFileSize(path, size);
-    if (!ReaderStart(reader, catalog, path, size, 0)) {
-      catalog.Close();
-      Fatal("Error at binary read init");
-    }
+    const std::int64_t size = LocateDataFile(path);
+    File catalog = OpenDataFile(path);
+    StartReading(reader, catalog, path, size);
 
     const std::int64_t count = size / kRecordSize;
     const bool supplement = kind == FileKind::kSupplement;

@@ -75,8 +75,24 @@ void ReaderFinish(RecordReader& reader) {
   reader.file = nullptr;
 }
 
-void CheckFileSize(const char* path, std::int64_t size) {
+std::int64_t LocateDataFile(const char* path) {
+  std::int64_t size = 0;
+  if (!QueryFileSize(path, &size)) Fatal("Unable to locate data file '%s'", path);
   if (size > kMaxFileSize) Fatal("Data file too large (2 GiB or more) '%s'", path);
+  return size;
+}
+
+File OpenDataFile(const char* path) {
+  File file = OpenForReading(path);
+  if (!file.is_open()) Fatal("Unable to open data file '%s'", path);
+  return file;
+}
+
+void StartReading(RecordReader& reader, File& file, const char* path, std::int64_t size) {
+  if (!ReaderStart(reader, file, path, size, 0)) {
+    file.Close();
+    Fatal("Error at binary read init");
+  }
 }
 
 }  // namespace ucac2

@@ -47,7 +47,15 @@ inline void ReaderTake(RecordReader& reader, void* destination, std::int32_t n) 
 /// Releases the buffer. The file stays open: whoever opened it closes it.
 void ReaderFinish(RecordReader& reader);
 
-/// Ends the run with a fatal error when a file is too large for the catalog's 32-bit sizes.
-void CheckFileSize(const char* path, std::int64_t size);
+/// The size of the data file `path`, queried by name; a failure, or a size beyond the
+/// catalog's signed 32-bit sizes, is a fatal error naming the file.
+std::int64_t LocateDataFile(const char* path);
+
+/// Opens the data file `path` for reading; a failure is a fatal error naming the file.
+File OpenDataFile(const char* path);
+
+/// Starts `reader` on `file` from its first byte; on failure closes the file and ends the
+/// run with a fatal error.
+void StartReading(RecordReader& reader, File& file, const char* path, std::int64_t size);
 
 }  // namespace ucac2

@@ -19,8 +19,7 @@ namespace {
 // Appends band file `b` of the set to the zone file, then deletes it.
 void CopyBandFile(WorkFileSet& band_files, int b, File& zone, std::uint8_t* buffer) {
   const char* name = band_files.names[b];
-  File band = OpenForReading(name);
-  if (!band.is_open()) Fatal("Internal error #4 - unable to open a temporary file");
+  File band = OpenWorkFileForReading(band_files, b);
   std::int64_t size = 0;
   if (!QueryFileSize(name, &size)) Fatal("Unable to access temporary file '%s'", name);
   for (std::int64_t left = size; left > 0;) {
@@ -55,15 +54,10 @@ std::int32_t Regroup(CompileJob& job) {
     CreateAll(band_files);
 
     const char* hour_name = hour_files.names[h];
-    File hour_file = OpenForReading(hour_name);
-    if (!hour_file.is_open()) Fatal("Unable to open data file '%s'", hour_name);
-    std::int64_t size = 0;
-    if (!QueryFileSize(hour_name, &size)) Fatal("Unable to locate data file '%s'", hour_name);
-    CheckFileSize(hour_name, size);
-    if (!ReaderStart(reader, hour_file, hour_name, size, 0)) {
-      hour_file.Close();
-      Fatal("Error at binary read init");
-    }
+    // Opened before its size is queried: the reverse of the distribution pass.
+    File hour_file = OpenDataFile(hour_name);
+    const std::int64_t size = LocateDataFile(hour_name);
+    StartReading(reader, hour_file, hour_name, size);
 
     const std::int64_t count = size / kEntrySize;
     StarRecord record;

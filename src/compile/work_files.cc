@@ -9,6 +9,8 @@
 namespace ucac2 {
 namespace {
 
+[[noreturn]] void WorkFileOpenFailure();
+
 WorkFileSet g_hour_files;
 WorkFileSet g_band_files;
 
@@ -44,6 +46,18 @@ void CreateAll(WorkFileSet& set) {
   }
 }
 
+namespace {
+
+void WorkFileOpenFailure() { Fatal("Internal error #4 - unable to open a temporary file"); }
+
+}  // namespace
+
+File OpenWorkFileForReading(const WorkFileSet& set, int index) {
+  File file = OpenForReading(set.names[index]);
+  if (!file.is_open()) WorkFileOpenFailure();
+  return file;
+}
+
 void FlushWorkFile(WorkFileSet& set, int index) {
   std::size_t& held = set.pending_bytes[index];
   if (held == 0) return;
@@ -51,7 +65,7 @@ void FlushWorkFile(WorkFileSet& set, int index) {
     set.open_file.Close();
     set.current_index = -1;
     set.open_file = OpenForAppending(set.names[index]);
-    if (!set.open_file.is_open()) Fatal("Internal error #4 - unable to open a temporary file");
+    if (!set.open_file.is_open()) WorkFileOpenFailure();
     set.current_index = index;
   }
   const std::size_t size = held;

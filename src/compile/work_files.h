@@ -50,6 +50,9 @@ void CreateAll(WorkFileSet& set);
 /// Appends `size` bytes to file `index` of the set.
 inline void WorkWrite(WorkFileSet& set, int index, const void* bytes, std::size_t size);
 
+/// Opens file `index` of the set for reading; a failure is a fatal error.
+File OpenWorkFileForReading(const WorkFileSet& set, int index);
+
 /// Writes out what file `index` holds back, switching the open file to it if needed.
 void FlushWorkFile(WorkFileSet& set, int index);
 
