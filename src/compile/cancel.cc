@@ -1,6 +1,8 @@
 // The ESC check and what a cancelled run leaves behind.
 #include "compile/cancel.h"
 
+#include <chrono>
+
 #include "compile/console.h"
 #include "compile/faults.h"
 #include "compile/work_files.h"
@@ -10,6 +12,8 @@ namespace ucac2 {
 namespace {
 
 std::int32_t g_until_check = 0;
+bool g_checked = false;
+std::chrono::steady_clock::time_point g_last_check;
 
 }  // namespace
 
@@ -18,6 +22,12 @@ bool PollCancel() {
   if (FaultStrikes(FaultCall::kEscape, &effect)) return true;
   if (--g_until_check > 0) return false;
   g_until_check = kRecordsPerConsoleCheck;
+  const auto now = std::chrono::steady_clock::now();
+  if (g_checked && now - g_last_check < std::chrono::milliseconds(kConsoleCheckIntervalMs)) {
+    return false;
+  }
+  g_checked = true;
+  g_last_check = now;
   return ConsoleEscapePressed();
 }
 

@@ -9,15 +9,14 @@ namespace ucac2 {
 
 enum class Pass { kDistribution, kRegrouping };
 
-/// Records between two looks at the console: looking costs a system call, and the passes
-/// ask before every record. A few thousand records take well under a millisecond.
-#ifndef UCAC2_RECORDS_PER_CONSOLE_CHECK
-#define UCAC2_RECORDS_PER_CONSOLE_CHECK 4096
-#endif
-inline constexpr std::int32_t kRecordsPerConsoleCheck = UCAC2_RECORDS_PER_CONSOLE_CHECK;
+/// The passes ask before every record, tens of millions of times, but asking the console
+/// costs system calls: it is asked at most once per kConsoleCheckInterval, and the clock is
+/// read only every kRecordsPerConsoleCheck records (a fraction of a millisecond's work).
+inline constexpr std::int32_t kRecordsPerConsoleCheck = 1024;
+inline constexpr std::int32_t kConsoleCheckIntervalMs = 10;
 
-/// True when the user has pressed ESC. Called before every record; asks the console only
-/// every kRecordsPerConsoleCheck calls, the first call included.
+/// True when the user has pressed ESC. The first call asks the console; later ones ask it
+/// again only after kRecordsPerConsoleCheck calls and kConsoleCheckIntervalMs.
 bool PollCancel();
 
 /// Ends the run on the user's request: prints the notice, closes the pass's files, deletes

@@ -1,8 +1,8 @@
 // The regrouping pass and its verification.
 #include "compile/regroup.h"
 
-#include <memory>
-#include <new>
+#include <cstddef>
+
 
 #include "compile/cancel.h"
 #include "compile/distribute.h"
@@ -17,13 +17,15 @@ namespace ucac2 {
 namespace {
 
 // Appends band file `b` of the set to the zone file, then deletes it.
-void CopyBandFile(WorkFileSet& band_files, int b, File& zone, std::uint8_t* buffer) {
+void CopyBandFile(WorkFileSet& band_files, int b, File& zone, std::uint8_t* buffer,
+                  std::size_t buffer_size) {
+  const auto block_size = static_cast<std::int64_t>(buffer_size);
   const char* name = band_files.names[b];
   File band = OpenWorkFileForReading(band_files, b);
   std::int64_t size = 0;
   if (!QueryFileSize(name, &size)) Fatal("Unable to access temporary file '%s'", name);
   for (std::int64_t left = size; left > 0;) {
-    const std::int64_t block = left < kCopyBufferSize ? left : kCopyBufferSize;
+    const std::int64_t block = left < block_size ? left : block_size;
     const std::int64_t got = ReadBytes(band, buffer, static_cast<std::size_t>(block));
     // The size was just queried: a band file that reads shorter would leave a gap in the
     // zone file that its index does not know of.
@@ -79,10 +81,11 @@ std::int32_t Regroup(CompileJob& job) {
     CloseSet(band_files);
 
     WriteBandIndex(zone, band_counts[h], band_offsets[h]);
-    std::unique_ptr<std::uint8_t[]> copy_buffer(new (std::nothrow) std::uint8_t[kCopyBufferSize]);
-    if (!copy_buffer) Fatal("Unable to take storage for copying '%s'", band_files.names[0]);
-    for (int b = 0; b < kBands; ++b) CopyBandFile(band_files, b, zone, copy_buffer.get());
-    copy_buffer.reset();
+    // The band files are copied through the band set's own storage, idle now that the set
+    // is closed: large blocks at no extra memory.
+    std::size_t copy_size = 0;
+    std::uint8_t* copy_buffer = IdleBuffer(band_files, &copy_size);
+    for (int b = 0; b < kBands; ++b) CopyBandFile(band_files, b, zone, copy_buffer, copy_size);
 
     ReaderFinish(reader);
     hour_file.Close();

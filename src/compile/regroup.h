@@ -8,9 +8,6 @@
 
 namespace ucac2 {
 
-/// Bytes copied from a band file to its zone file per read and write.
-inline constexpr std::int32_t kCopyBufferSize = 65536;
-
 /// Writes the 24 zone files and the report from the hour files; returns the items read.
 std::int32_t Regroup(CompileJob& job);
 

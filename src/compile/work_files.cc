@@ -91,6 +91,11 @@ void DiscardSet(WorkFileSet& set) {
   set.current_index = -1;
 }
 
+std::uint8_t* IdleBuffer(WorkFileSet& set, std::size_t* size) {
+  *size = set.pending ? kMaxWorkFiles * kPendingSize : 0;
+  return set.pending.get();
+}
+
 void DeleteAll(WorkFileSet& set) {
   for (int i = 0; i < set.file_count; ++i) RemoveFile(set.names[i]);
 }

@@ -62,6 +62,10 @@ void CloseSet(WorkFileSet& set);
 /// Forgets what the set holds back and closes its open file (the files are about to go).
 void DiscardSet(WorkFileSet& set);
 
+/// The set's write-behind storage, `*size` bytes, free for other use until the set is
+/// written to again. Only valid after CloseSet, when nothing is held back.
+std::uint8_t* IdleBuffer(WorkFileSet& set, std::size_t* size);
+
 /// Deletes every file of the set; failures are ignored.
 void DeleteAll(WorkFileSet& set);
 
