@@ -32,10 +32,14 @@ ScopedTempDir::~ScopedTempDir() {
 
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const fs::path& directory, const std::vector<std::string>& environment,
-                     const std::string& stdin_path) {
+                     const std::string& stdin_path, void (*in_child)()) {
   int out_pipe[2];
   int err_pipe[2];
-  if (::pipe(out_pipe) != 0 || ::pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
+  // Close-on-exec, so that a program started meanwhile by another thread holds no copy of
+  // them and cannot delay their end of file.
+  if (::pipe2(out_pipe, O_CLOEXEC) != 0 || ::pipe2(err_pipe, O_CLOEXEC) != 0) {
+    throw std::runtime_error("pipe failed");
+  }
   const pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
@@ -51,6 +55,7 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
+    if (in_child != nullptr) in_child();
     ::execve(program.c_str(), argv.data(), environ);
     ::_exit(127);
   }

@@ -33,10 +33,12 @@ struct RunResult {
 
 /// Runs `program` with `args` in `directory`, its standard input from /dev/null unless
 /// `stdin_path` names a file, extra environment entries "NAME=value" added; waits for it.
+/// `in_child`, if given, runs in the new process just before the program starts (to set a
+/// resource limit, say).
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::filesystem::path& directory,
                      const std::vector<std::string>& environment = {},
-                     const std::string& stdin_path = "/dev/null");
+                     const std::string& stdin_path = "/dev/null", void (*in_child)() = nullptr);
 
 std::string ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes);
