@@ -20,7 +20,14 @@ class File {
   File() = default;
   explicit File(std::intptr_t handle) : handle_(handle) {}
   File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = kNoHandle; }
-  File& operator=(File&& other) noexcept;
+  File& operator=(File&& other) noexcept {
+    if (this != &other) {
+      Close();
+      handle_ = other.handle_;
+      other.handle_ = kNoHandle;
+    }
+    return *this;
+  }
   File(const File&) = delete;
   File& operator=(const File&) = delete;
   ~File() { Close(); }

@@ -40,15 +40,6 @@ bool Strikes(FaultCall kind) {
 
 }  // namespace
 
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = kNoHandle;
-  }
-  return *this;
-}
-
 void File::Close() {
   if (handle_ == kNoHandle) return;
   ::close(static_cast<int>(handle_));

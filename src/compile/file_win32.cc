@@ -113,15 +113,6 @@ void IgnoreInvalidParameter(const wchar_t*, const wchar_t*, const wchar_t*, unsi
 
 }  // namespace
 
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = kNoHandle;
-  }
-  return *this;
-}
-
 void File::Close() {
   if (handle_ == kNoHandle) return;
   ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
