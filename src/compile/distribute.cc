@@ -15,7 +15,8 @@ namespace {
 enum class FileKind { kMain, kSupplement };
 
 // An hour file holds 48-byte items behind which the zone file adds its 152-byte head; the
-// signed 32-bit sizes and offsets of both must not wrap.
+// signed 32-bit sizes and offsets of both must not wrap. This also keeps the star count and
+// the identifiers, at most 24 times this, far below 2^31.
 constexpr std::int32_t kMaxStarsPerHour = (0x7fffffff - 152) / kEntrySize;
 
 void CheckPathFits(const char* directory) {
@@ -61,9 +62,6 @@ std::int32_t Distribute(CompileJob& job) {
     std::uint8_t identifier_bytes[kIdentifierSize];
     for (std::int64_t i = 0; i < count; ++i) {
       if (PollCancel()) CancelRun(Pass::kDistribution, catalog, nullptr);
-      if (objects == 0x7fffffff || identifier == 0x7fffffff) {
-        Fatal("Too many objects for the catalog's 32-bit counts (file '%s')", path);
-      }
       ++objects;
       ReaderTake(reader, record.bytes, kRecordSize);
       ++identifier;
