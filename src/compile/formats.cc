@@ -64,10 +64,11 @@ void WriteZoneHeader(File& zone, std::int32_t catalog_total, std::int32_t hour_c
 void WriteBandIndex(File& zone, const std::int32_t counts[kBands], std::int32_t offsets[kBands]) {
   std::uint8_t index[kBandIndexSize];
   std::int32_t offset = kFirstBlockOffset;
-  for (int b = 0; b < kBands; ++b) {
+  std::uint8_t* pair = index;
+  for (int b = 0; b < kBands; ++b, pair += 8) {
     offsets[b] = offset;
-    StoreLE32(index + 8 * b, offset);
-    StoreLE32(index + 8 * b + 4, counts[b]);
+    StoreLE32(pair, offset);
+    StoreLE32(pair + 4, counts[b]);
     offset += kEntrySize * counts[b];
   }
   Append(zone, index, sizeof index);
