@@ -63,7 +63,7 @@ syscalls() {  # catalog, "tty" or "notty": system calls per star
   (
     fresh
     if [ "$3" = tty ]; then
-      script -qec "strace -c -f -o $out $ucac2 $1" /dev/null >/dev/null 2>&1
+      script -qec "strace -c -f -o $out $ucac2 $1 >/dev/null 2>&1" /dev/null >/dev/null 2>&1
     else
       strace -c -f -o "$out" "$ucac2" "$1" </dev/null >/dev/null 2>&1
     fi
@@ -99,8 +99,8 @@ echo "Peak resident memory, 48.8 million stars: $(peak_kib "$full") KiB"
 # The output does not depend on the order of the work files' writes: the shuffled catalog
 # compiles to the same bytes with one write per record.
 if [ "$baseline" = 1 ]; then
-  (fresh && mkdir a b && cd a && "$ucac2" "$shuffled" 2>/dev/null &&
-    cd ../b && "$source_dir/build/write-through/ucac2" "$shuffled" 2>/dev/null &&
+  (fresh && mkdir a b && cd a && "$ucac2" "$shuffled" >/dev/null 2>&1 &&
+    cd ../b && "$source_dir/build/write-through/ucac2" "$shuffled" >/dev/null 2>&1 &&
     cd .. && diff -r a b >/dev/null && echo "Shuffled catalog: output byte-identical to the write-through build")
 fi
 rm -rf "$work"
