@@ -3,19 +3,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <numeric>
 
 namespace ucac2_test {
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr std::size_t kRecord = 44;
-constexpr std::size_t kEntry = 48;
-constexpr int kFiles = 324;
+constexpr std::int32_t kEntry = 48, kFirstBlock = 152;
 constexpr int kMainFiles = 288;
-constexpr std::size_t kFirstBlock = 152;
 constexpr std::int64_t kProgressStep = 1'000'000;
 // The separator of the platform the compiler under test was built for.
 constexpr char kProgramSeparator = '/';
@@ -26,32 +20,13 @@ std::int32_t Le32(const std::string& s, std::size_t at) {
   return static_cast<std::int32_t>(u);
 }
 
-void PutLe32(std::string& s, std::int64_t v) {
-  for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
+// Milliarcseconds to arcseconds to degrees to radians, each step rounded to a double.
+double Radians(std::int32_t mas) { return mas * 0.001 * 0.0002777777777777778 * 0.017453293; }
 
-std::string FileName(int f) {
-  char name[16];
-  std::snprintf(name, sizeof name, f < kMainFiles ? "z%03d" : "s%02d",
-                f < kMainFiles ? f + 1 : f - kMainFiles + 1);
-  return name;
-}
-
-// Appends a regular file's bytes to `to`; returns how many.
-std::size_t AppendFile(const fs::path& path, std::string& to) {
-  std::error_code ec;
-  if (!fs::is_regular_file(path, ec)) return 0;
-  const auto size = static_cast<std::size_t>(fs::file_size(path));
-  to.resize(to.size() + size);
-  std::ifstream(path, std::ios::binary)
-      .read(to.data() + to.size() - size, static_cast<std::streamsize>(size));
-  return size;
-}
-
-double Radians(std::int32_t mas) {
-  double a = mas * 0.001;
-  a = a * 0.0002777777777777778;
-  return a * 0.017453293;
+// Where `got` first differs from `want`.
+std::size_t FirstDifference(const std::string& got, const std::string& want) {
+  return static_cast<std::size_t>(
+      std::mismatch(got.begin(), got.end(), want.begin(), want.end()).second - want.begin());
 }
 
 }  // namespace
@@ -73,64 +48,54 @@ int ExpectedBand(std::int32_t dec) {
   return a < 0.0 ? kBands - 1 : 0;
 }
 
+void PutLe32(std::string& s, std::int64_t v) {
+  for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+std::string CatalogFileName(int f) {
+  char name[16];
+  std::snprintf(name, sizeof name, f < kMainFiles ? "z%03d" : "s%02d",
+                f < kMainFiles ? f + 1 : f - kMainFiles + 1);
+  return name;
+}
+
 std::string ProgramPath(const std::string& dir, const std::string& name) {
   return dir + kProgramSeparator + name;
 }
 
 std::string ZoneName(int hour) {
-  char name[16];
-  std::snprintf(name, sizeof name, "UCAC2_%02d.dat", hour);
-  return name;
+  return (hour < 10 ? "UCAC2_0" : "UCAC2_") + std::to_string(hour) + ".dat";
 }
 
 RunResult RunCompiler(const std::vector<std::string>& args, const fs::path& dir,
                       const std::string& fault) {
-  if (fault.empty()) return RunProgram(UCAC2_EXE, args, dir);
-  return RunProgram(UCAC2_FAULTY_EXE, args, dir, {"UCAC2_FAULT=" + fault});
+  return RunProgram(fault.empty() ? UCAC2_EXE : UCAC2_FAULTY_EXE, args, dir,
+                    {"UCAC2_FAULT=" + fault});
 }
 
 CatalogChecker::CatalogChecker(const fs::path& input_dir) {
-  for (int f = 0; f < kFiles; ++f) {
-    const std::size_t size = AppendFile(input_dir / FileName(f), records_);
-    records_.resize(records_.size() - size % kRecord);  // trailing bytes hold no star
+  for (int f = 0; f < kCatalogFiles; ++f) {
+    const std::string bytes = ReadFileBytes(input_dir / CatalogFileName(f));
+    records_.append(bytes, 0, bytes.size() - bytes.size() % kRecord);  // trailing bytes: no star
     file_first_[f + 1] = records_.size() / kRecord;
   }
-  std::array<std::size_t, kHourZones * kBands + 1> next{};
   for (std::size_t i = 0; i < file_first_.back(); ++i) {
     const int h = ExpectedHour(Le32(records_, i * kRecord));
     const int b = ExpectedBand(Le32(records_, i * kRecord + 4));
     if (h >= 0) ++hour_counts_[h];
-    zones_.push_back(h < 0 || b < 0 ? -1 : h * kBands + b);
-    if (zones_.back() >= 0) ++next[zones_.back() + 1];
+    if (h < 0 || b < 0) outside_ = true;
+    if (h >= 0 && b >= 0) zone_stars_[h * kBands + b].push_back(i);  // in reading order
   }
-  // A counting sort keeps reading order within each (hour, band).
-  std::partial_sum(next.begin(), next.end(), next.begin());
-  zone_first_ = next;
-  order_.resize(next.back());
-  for (std::size_t i = 0; i < zones_.size(); ++i)
-    if (zones_[i] >= 0) order_[next[zones_[i]]++] = i;
 }
 
 std::int32_t CatalogChecker::band_count(int hour, int band) const {
-  const int k = hour * kBands + band;
-  return static_cast<std::int32_t>(zone_first_[k + 1] - zone_first_[k]);
+  return static_cast<std::int32_t>(zone_stars_[hour * kBands + band].size());
 }
 
 std::int32_t CatalogChecker::BandOffset(int hour, int band) const {
-  const std::size_t k = zone_first_[hour * kBands + band] - zone_first_[hour * kBands];
-  return static_cast<std::int32_t>(kFirstBlock + kEntry * k);
-}
-
-std::int32_t CatalogChecker::Identifier(std::size_t star) const {
-  const std::size_t main_stars = file_first_[kMainFiles];
-  return static_cast<std::int32_t>(star < main_stars ? star + 1 : 50'000'001 + star - main_stars);
-}
-
-std::string CatalogChecker::Describe(std::size_t star) const {
-  const auto file = std::upper_bound(file_first_.begin(), file_first_.end(), star) - 1;
-  return "ID=" + std::to_string(Identifier(star)) + " (" +
-         FileName(static_cast<int>(file - file_first_.begin())) + " record " +
-         std::to_string(star - *file) + ")";
+  std::int32_t offset = kFirstBlock;
+  for (int b = 0; b < band; ++b) offset += kEntry * band_count(hour, b);
+  return offset;
 }
 
 std::vector<std::string> CatalogChecker::Transcript(const std::string& dir) const {
@@ -142,9 +107,9 @@ std::vector<std::string> CatalogChecker::Transcript(const std::string& dir) cons
       t.push_back("MSG --- " + std::to_string(m * kProgressStep) + " objects");
     read += count;
   };
-  for (int f = 0; f < kFiles; ++f) {
+  for (int f = 0; f < kCatalogFiles; ++f) {
     t.push_back("MSG --- Parsing file " + std::to_string(f < kMainFiles ? f + 1 : f - 287) + ": " +
-                ProgramPath(dir, FileName(f)));
+                ProgramPath(dir, CatalogFileName(f)));
     advance(static_cast<std::int64_t>(file_first_[f + 1] - file_first_[f]));
   }
   t.push_back("MSG --- Writing 24 files with binary data...");
@@ -165,85 +130,54 @@ std::string CatalogChecker::ZoneFile(int hour) const {
     PutLe32(z, BandOffset(hour, b));
     PutLe32(z, band_count(hour, b));
   }
-  for (std::size_t k = zone_first_[hour * kBands]; k < zone_first_[(hour + 1) * kBands]; ++k) {
-    PutLe32(z, Identifier(order_[k]));
-    z.append(records_, order_[k] * kRecord, kRecord);
+  const std::size_t main_stars = file_first_[kMainFiles];  // then identifiers from 50000001
+  for (int b = 0; b < kBands; ++b) {
+    for (const std::size_t star : zone_stars_[hour * kBands + b]) {
+      PutLe32(z, static_cast<std::int64_t>(star < main_stars ? star + 1
+                                                             : 50'000'001 + star - main_stars));
+      z.append(records_, star * kRecord, kRecord);
+    }
   }
   return z;
 }
 
-std::vector<std::string> CatalogChecker::CheckZoneFile(const fs::path& out, int hour) const {
-  const std::string name = ZoneName(hour) + ": ", want = ZoneFile(hour);
-  std::string got;
-  if (!fs::is_regular_file(out / ZoneName(hour))) return {name + "missing"};
-  AppendFile(out / ZoneName(hour), got);
-  std::vector<std::string> m;
-  if (got.size() != want.size())
-    m.push_back(name + std::to_string(got.size()) + " bytes, expected " +
-                std::to_string(want.size()));
-  for (std::size_t w = 0; w < kFirstBlock / 4 && 4 * w + 4 <= got.size(); ++w) {
-    if (Le32(got, 4 * w) == Le32(want, 4 * w)) continue;
-    m.push_back(name +
-                (w < 2 ? (w == 0 ? "catalog total " : "hour count ")
-                       : "band " + std::to_string(w / 2 - 1) + (w % 2 ? " count " : " offset ")) +
-                std::to_string(Le32(got, 4 * w)) + ", expected " +
-                std::to_string(Le32(want, 4 * w)));
-  }
-  for (std::size_t at = kFirstBlock; at < want.size(); at += kEntry) {
-    if (at + kEntry <= got.size() && got.compare(at, kEntry, want, at, kEntry) == 0) continue;
-    const std::size_t star = order_[zone_first_[hour * kBands] + (at - kFirstBlock) / kEntry];
-    m.push_back(name + "entry at byte " + std::to_string(at) + " holds ID=" +
-                (at + kEntry <= got.size() ? std::to_string(Le32(got, at)) : "none") +
-                ", expected the unchanged record of " + Describe(star));
-    break;  // the entries after a wrong one mostly differ too
-  }
-  return m;
+std::string CatalogChecker::CheckZoneFile(const fs::path& out, int hour) const {
+  const std::string got = ReadFileBytes(out / ZoneName(hour)), want = ZoneFile(hour);
+  if (got == want) return "";
+  return ZoneName(hour) + " differs from byte " + std::to_string(FirstDifference(got, want)) +
+         " (" + std::to_string(got.size()) + " bytes, expected " + std::to_string(want.size()) +
+         ")";
 }
 
 std::vector<std::string> CatalogChecker::Check(const fs::path& out) const {
   std::vector<std::string> m;
-  const auto outside = std::find(zones_.begin(), zones_.end(), -1);
-  if (outside != zones_.end())
-    m.push_back("input star " + Describe(static_cast<std::size_t>(outside - zones_.begin())) +
-                " lies outside every zone");
-  for (int h = 0; h < kHourZones; ++h) {
-    const std::vector<std::string> zone = CheckZoneFile(out, h);
-    m.insert(m.end(), zone.begin(), zone.end());
-  }
-  std::vector<std::string> want = {std::to_string(total()) + " objects in the UCAC2 catalog", ""};
+  if (outside_) m.push_back("the input holds a star that lies outside every zone");
+  for (int h = 0; h < kHourZones; ++h)
+    if (std::string zone = CheckZoneFile(out, h); !zone.empty()) m.push_back(zone);
+  std::string want = std::to_string(total()) + " objects in the UCAC2 catalog\r\n\r\n";
   char line[96];
   for (int h = 0; h < kHourZones; ++h) {
-    std::snprintf(line, sizeof line, "%d objects RA zone %02d", hour_count(h), h);
-    want.push_back(line);
+    std::snprintf(line, sizeof line, "%d objects RA zone %02d\r\n", hour_count(h), h);
+    want += line;
   }
-  want.push_back("Check Total: " + std::to_string(std::accumulate(
-                                       hour_counts_.begin(), hour_counts_.end(), std::int64_t{0})));
-  want.push_back("");
+  want += "Check Total: " + std::to_string(total()) + "\r\n\r\n";  // when no star is outside
   for (int h = 0; h < kHourZones; ++h) {
-    want.push_back("RA zone " + std::to_string(h));
+    want += "RA zone " + std::to_string(h) + "\r\n";
     for (int b = 0; b < kBands; ++b) {
-      std::snprintf(line, sizeof line, "    DE Zone %02d --> address is %d (%d objects)", b,
+      std::snprintf(line, sizeof line, "    DE Zone %02d --> address is %d (%d objects)\r\n", b,
                     BandOffset(h, b), band_count(h, b));
-      want.push_back(line);
+      want += line;
     }
   }
-  std::string got;
-  AppendFile(out / "info.txt", got);
-  const std::vector<std::string> got_lines = SplitLines(got);
-  if (got_lines.size() != want.size())
-    m.push_back("info.txt: " + std::to_string(got_lines.size()) + " lines, expected " +
-                std::to_string(want.size()));
-  for (std::size_t i = 0; i < std::min(got_lines.size(), want.size()); ++i) {
-    if (got_lines[i] == want[i] + "\r" && (i + 1 < want.size() || got.back() == '\n')) continue;
-    m.push_back("info.txt line " + std::to_string(i + 1) + " is \"" + got_lines[i] +
-                "\", expected \"" + want[i] + "\" and CR LF");
-    break;
+  const std::string got = ReadFileBytes(out / "info.txt");
+  if (got != want) {
+    const std::size_t at = FirstDifference(got, want);
+    m.push_back("info.txt differs from byte " + std::to_string(at) + ", in line " +
+                std::to_string(std::count(want.begin(), want.begin() + at, '\n') + 1));
   }
-  for (const fs::directory_entry& e : fs::directory_iterator(out)) {
-    const std::string name = e.path().filename().string();
+  for (const std::string& name : Listing(out))
     if (name.rfind("TMPA", 0) == 0 || name.rfind("TMPB", 0) == 0)
       m.push_back("work file " + name + " left behind");
-  }
   return m;
 }
 

@@ -1,0 +1,287 @@
+// Reliability: every platform call of a compilation failed in turn, then hostile surroundings:
+// a file-size limit, a second compilation in the same directory, random catalog bytes, and an
+// hour too full for the zone file's offsets.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <random>
+#include <thread>
+
+#include "catalog_checker.h"
+#include "compile/compile_job.h"
+#include "compile/distribute.h"
+#include "front/report.h"
+
+namespace ucac2_test {
+namespace {
+
+// The fault sweep: each failed call must end the run with the fatal line of its place and
+// status 1, and never touch the catalog. (ESC, the escape fault, is swept at the first and last
+// record of each pass by the end-to-end tests.)
+
+// The fatal lines a failed call of `kind` may end the run with, each naming its file.
+std::set<std::string> FatalLines(const std::string& kind, const std::string& catalog) {
+  // Data files are the catalog's and the hour files.
+  std::map<std::string, std::vector<std::string>> files = {{"output", {"info.txt"}}};
+  char name[16];
+  for (int f = 0; f < kCatalogFiles; ++f)
+    files["data"].push_back(ProgramPath(catalog, CatalogFileName(f)));
+  for (int h = 0; h < kHourZones; ++h) {
+    std::snprintf(name, sizeof name, "TMPA%03d", h);
+    files["data"].push_back(ProgramPath(".", name));
+    files["output"].push_back(ZoneName(h));
+    for (int b = 0; b < kBands; ++b) {
+      std::snprintf(name, sizeof name, "TMPB%03d%02d", h, b);
+      files["band"].push_back(ProgramPath(".", name));
+    }
+  }
+  const std::vector<std::vector<std::string>> places = {
+      // kind, text, files named ("": none)
+      {"open", "Unable to open data file", "data"},
+      {"open", "Unable to open output file", "output"},
+      {"open", "Internal error #4 - unable to open a temporary file", ""},
+      {"create", "Unable to create output file", "output"},
+      {"create", "Unable to open a temporary file", ""},
+      {"read", "Unable to read data file", "data"},
+      {"read", "Unable to read temporary file", "band"},
+      {"size", "Unable to locate data file", "data"},
+      {"size", "Unable to access temporary file", "band"},
+      {"write", "Unable to write on disk", ""}};
+  std::set<std::string> lines;
+  for (const auto& place : places) {
+    if (place[0] != kind) continue;
+    if (place[2].empty()) lines.insert("FTL *** " + place[1]);
+    for (const std::string& file : files[place[2]])
+      lines.insert("FTL *** " + place[1] + " '" + file + "'");
+  }
+  return lines;
+}
+
+// A fatal line without the file it names: the place, not the instance.
+std::string Place(const std::string& line) { return line.substr(0, line.find(" '")); }
+
+// The files of `dir`, each by the hash of its bytes.
+std::map<std::string, std::size_t> Contents(const fs::path& dir) {
+  std::map<std::string, std::size_t> contents;
+  for (const std::string& name : Listing(dir))
+    contents[name] = std::hash<std::string>{}(ReadFileBytes(dir / name));
+  return contents;
+}
+
+class FaultSweep : public testing::TestWithParam<const char*> {};
+
+TEST_P(FaultSweep, EveryCallFailsCleanly) {
+  const std::string kind = GetParam();
+  ScopedTempDir temp;
+  const fs::path catalog = temp.path() / "catalog";
+  MakeCatalog(catalog, "--stars 60 --bss 6");
+  const CatalogChecker checker(catalog);
+  const auto intact = Contents(catalog);
+  fs::create_directory("clean");
+  const RunResult clean = RunProgram(UCAC2_FAULTY_EXE, {catalog.string()}, "clean",
+                                     {"UCAC2_FAULT_COUNTS=" + (temp.path() / "counts").string()});
+  ASSERT_EQ(clean.status, 0) << clean.err;
+  ASSERT_EQ(checker.Check("clean"), kNoMismatch);
+  std::map<std::string, long long> calls;
+  std::ifstream counts(temp.path() / "counts");
+  std::string name;
+  for (long long count; counts >> name >> count;) calls[name] = count;
+  ASSERT_EQ(calls.size(), 8u) << "a kind of call the sweep does not know";
+
+  std::vector<std::string> effects = {"error"};  // and short reads and writes, full disks
+  if (kind == "read") effects = {"error", "short"};
+  if (kind == "write") effects = {"error", "short", "nospace"};
+  std::vector<std::string> plans;
+  for (const std::string& effect : effects)
+    for (long long n = 1; n <= calls[kind]; ++n)
+      plans.push_back(kind + ":" + std::to_string(n) + ":" + effect);
+  const std::set<std::string> legitimate = FatalLines(kind, catalog.string());
+  std::mutex mutex;
+  std::set<std::string> seen;
+  std::vector<std::string> problems;
+  std::atomic<std::size_t> next{0};
+  const auto work = [&](const fs::path& dir) {
+    fs::create_directory(dir);
+    for (std::size_t i; (i = next++) < plans.size();) {
+      // A run that ends by a fatal error starts among what the previous one left, as a rerun
+      // does. A failed delete is ignored: that run completes, right, leaving that one file.
+      if (kind == "delete") fs::remove_all(dir);
+      fs::create_directory(dir);
+      const RunResult run = RunCompiler({catalog.string()}, dir, plans[i]);
+      const std::string last = LastLine(run);
+      // A signal, or a sanitizer report (its own status and last line), fails these too.
+      bool right = run.status == 1 && legitimate.count(last) > 0;
+      if (kind == "delete") {
+        const std::vector<std::string> found = checker.Check(dir);
+        right = run.status == 0 && found.size() == 1 &&
+                found[0].find("left behind") != std::string::npos;
+      }
+      const std::lock_guard<std::mutex> lock(mutex);
+      seen.insert(kind == "read" ? Place(last) : last);
+      if (!right)
+        problems.push_back(plans[i] + ": status " + std::to_string(run.status) + ", last line \"" +
+                           last + "\"");
+    }
+  };
+  std::vector<std::thread> workers;
+  for (unsigned w = 0; w < std::max(2u, std::thread::hardware_concurrency()); ++w)
+    workers.emplace_back(work, temp.path() / ("worker" + std::to_string(w)));
+  for (std::thread& worker : workers) worker.join();
+  std::printf("%s: %lld calls, %zu faults injected\n", kind.c_str(), calls[kind], plans.size());
+
+  EXPECT_EQ(Contents(catalog), intact) << "a run wrote to the catalog";
+  // Every place that uses the kind was struck and, where each call names its own file, every
+  // file (not for reads: an empty file is never read).
+  std::set<std::string> all;
+  for (const std::string& line : legitimate) all.insert(kind == "read" ? Place(line) : line);
+  EXPECT_GT(calls[kind], 0);
+  if (kind == "delete") all = {"MSG --- " + std::to_string(checker.total()) + " objects found"};
+  EXPECT_EQ(seen, all);
+  EXPECT_EQ(problems, kNoMismatch);  // printed up to the 32nd
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, FaultSweep,
+                         testing::Values("open", "create", "read", "size", "write", "delete"),
+                         [](const auto& param) { return std::string(param.param); });
+
+rlim_t g_size_limit = 0;
+
+TEST(Hostile, FileSizeLimitEndsWithTheWriteFailure) {
+  ScopedTempDir temp;
+  MakeCatalog("catalog", "--stars 300 --bss 10");
+  // Limits this catalog meets in an hour file, in a zone file and in info.txt.
+  for (const rlim_t limit : {200, 1024, 2048}) {
+    g_size_limit = limit;
+    const RunResult run = RunProgram(UCAC2_EXE, {"catalog"}, ".", {}, [] {
+      const rlimit size_limit = {g_size_limit, g_size_limit};
+      setrlimit(RLIMIT_FSIZE, &size_limit);
+    });
+    EXPECT_EQ(run.status, 1) << limit;  // not -1: no signal
+    EXPECT_EQ(LastLine(run), "FTL *** Unable to write on disk") << limit;
+  }
+}
+
+TEST(Hostile, SecondCompilationInTheSameDirectoryStopsAtOnce) {
+  ScopedTempDir temp;
+  MakeCatalog("catalog", "--stars 300 --bss 10");
+  fs::create_directory("out");
+  // This process stands in for a first compilation holding the directory; even a shared lock
+  // must keep a second one out.
+  const int held = open("out", O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(flock(held, LOCK_SH | LOCK_NB), 0);
+  const RunResult second = RunProgram(UCAC2_EXE, {"../catalog"}, "out");
+  close(held);
+  EXPECT_EQ(second.status, 1);
+  EXPECT_EQ(LastLine(second), "FTL *** Another compilation is running in the current directory");
+  EXPECT_TRUE(fs::is_empty("out")) << "it touched the files of the first";  // made at once
+
+  const RunResult first = RunProgram(UCAC2_EXE, {"../catalog"}, "out");
+  EXPECT_EQ(first.status, 0) << first.err;
+  EXPECT_EQ(Listing("out").size(), 25u)
+      << "something beside the 24 zone files and info.txt, a lock file perhaps";
+}
+
+// Writes a catalog of random records: positions across and beyond their valid ranges, either
+// cflg, random sizes, trailing bytes, empty files. Returns the line the run must end with, or
+// "" when it must compile.
+std::string WriteRandomCatalog(const fs::path& dir, std::mt19937& rng) {
+  fs::create_directories(dir);
+  const auto pick = [&](std::int64_t low, std::int64_t high) {
+    return static_cast<std::int32_t>(std::uniform_int_distribution<std::int64_t>(low, high)(rng));
+  };
+  const auto chance = [&](int percent) { return pick(0, 99) < percent; };
+  const int flaw = pick(0, 3);  // a few stars with a wrong RA (1), dec (2) or cflg (3); 0: none
+  std::string first_pass, second_pass;  // declinations are computed in the second pass only
+  for (int f = 0, id = 0; f < kCatalogFiles; ++f) {
+    const bool supplement = f >= 288;
+    if (f == 288) id = 50000000;
+    std::string bytes;
+    for (int s = chance(60) ? 0 : pick(1, 4); s > 0; --s) {
+      // Near a zone or band boundary one time in five.
+      std::int32_t ra = chance(20)
+                            ? std::clamp(54000000 * pick(0, 24) + pick(-40, 40), 0, 1295999999)
+                            : pick(0, 1295999999);
+      std::int32_t dec =
+          chance(20) ? std::clamp(36000000 * pick(-9, 9) + pick(-40, 40), -324000000, 324000000)
+                     : pick(-324000000, 324000000);
+      if (flaw == 1 && chance(1)) ra = chance(50) ? pick(INT_MIN, -1) : pick(1296000000, INT_MAX);
+      if (flaw == 2 && chance(1))
+        dec = chance(50) ? pick(INT_MIN, -324000001) : pick(324000001, INT_MAX);
+      const bool wrong_flag = flaw == 3 && chance(1);
+      PutLe32(bytes, ra);
+      PutLe32(bytes, dec);
+      for (unsigned i = 8, flag = supplement != wrong_flag ? 0x80 : 0; i < 44; ++i)
+        bytes.push_back(static_cast<char>(i == 15 ? (rng() & 0x7f) | flag : rng()));  // cflg
+      ++id;
+      if (first_pass.empty() && ExpectedHour(ra) < 0) {
+        first_pass = "FTL *** Internal error #2 - RA zone calculation";
+      } else if (first_pass.empty() && wrong_flag) {
+        first_pass = std::string("FTL *** Non valid cflg field for ") +
+                     (supplement ? "BSS" : "UCAC2") + " star (ID=" + std::to_string(id) + ")";
+      }
+      if (ExpectedBand(dec) < 0) second_pass = "FTL *** Internal error #3 - DE zone calculation";
+    }
+    if (chance(15)) bytes.append(static_cast<std::size_t>(pick(1, 43)), '\x5a');
+    WriteFileBytes(dir / CatalogFileName(f), bytes);
+  }
+  return first_pass.empty() ? second_pass : first_pass;
+}
+
+TEST(Hostile, RandomCatalogsCompileOrStopWithTheirFatalLine) {
+  ScopedTempDir temp;
+  const char* runs = std::getenv("UCAC2_RANDOM_RUNS");
+  std::mt19937 rng(20240611);
+  std::map<std::string, int> outcomes;
+  for (int r = 0; r < (runs != nullptr ? std::atoi(runs) : 30); ++r) {
+    SCOPED_TRACE("catalog " + std::to_string(r));
+    const fs::path dir = temp.path() / std::to_string(r);
+    const std::string expected = WriteRandomCatalog(dir / "catalog", rng);
+    fs::create_directory(dir / "out");
+    const RunResult run = RunProgram(UCAC2_EXE, {(dir / "catalog").string()}, dir / "out");
+    // A signal or a sanitizer report shows in the status or the last line.
+    EXPECT_EQ(run.status, expected.empty() ? 0 : 1) << run.err;
+    if (expected.empty()) {
+      EXPECT_EQ(CatalogChecker(dir / "catalog").Check(dir / "out"), kNoMismatch);
+    } else {
+      EXPECT_EQ(LastLine(run), expected);
+    }
+    ++outcomes[expected.empty() ? "compiled" : expected.substr(0, expected.find(" star"))];
+    if (!HasFailure()) fs::remove_all(dir);
+  }
+  for (const auto& [outcome, count] : outcomes) std::printf("%4d x %s\n", count, outcome.c_str());
+}
+
+// The most stars of one hour whose zone file's last offset, 152 + 48 n, is a signed 32-bit number.
+constexpr std::int32_t kMostStarsPerHour = (INT_MAX - 152) / 48;
+ucac2::CompileJob* g_job = nullptr;
+std::int32_t g_preset = 0;
+
+TEST(HostileDeathTest, FullHourZoneStopsBeforeItsOffsetsWrap) {
+  ScopedTempDir temp;
+  MakeCatalog("catalog", "--stars 0 --bss 0 --count z001:1 --set z001:0:0:0");  // in hour 0
+  g_job = ucac2::CreateCompileJob("catalog");
+  // The pass sets the counts to 0 as it begins; the first line it prints lets the test fill
+  // hour 0 instead of feeding it 44 million stars.
+  const auto fill_once = [] {
+    if (g_preset != 0) g_job->hour_counts[0] = std::exchange(g_preset, 0);
+  };
+  ucac2::SetExitDuties({fill_once, nullptr});
+  g_preset = kMostStarsPerHour - 1;
+  EXPECT_EXIT((ucac2::Distribute(*g_job), std::exit(0)), testing::ExitedWithCode(0), "");
+  g_preset = kMostStarsPerHour;
+  EXPECT_EXIT(ucac2::Distribute(*g_job), testing::ExitedWithCode(1),
+              "FTL \\*\\*\\* Too many objects in RA zone 0");
+}
+
+}  // namespace
+}  // namespace ucac2_test
