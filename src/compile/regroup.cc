@@ -3,7 +3,6 @@
 
 #include <cstddef>
 
-
 #include "compile/cancel.h"
 #include "compile/distribute.h"
 #include "compile/formats.h"
