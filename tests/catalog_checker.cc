@@ -144,9 +144,9 @@ std::string CatalogChecker::ZoneFile(int hour) const {
 std::string CatalogChecker::CheckZoneFile(const fs::path& out, int hour) const {
   const std::string got = ReadFileBytes(out / ZoneName(hour)), want = ZoneFile(hour);
   if (got == want) return "";
-  return ZoneName(hour) + " differs from byte " + std::to_string(FirstDifference(got, want)) +
-         " (" + std::to_string(got.size()) + " bytes, expected " + std::to_string(want.size()) +
-         ")";
+  return ZoneName(hour) + ": " + std::to_string(got.size()) + " bytes, expected " +
+         std::to_string(want.size()) + ", differs from byte " +
+         std::to_string(FirstDifference(got, want));
 }
 
 std::vector<std::string> CatalogChecker::Check(const fs::path& out) const {

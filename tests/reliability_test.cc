@@ -94,8 +94,7 @@ TEST_P(FaultSweep, EveryCallFailsCleanly) {
   ASSERT_EQ(checker.Check("clean"), kNoMismatch);
   std::map<std::string, long long> calls;
   std::ifstream counts(temp.path() / "counts");
-  std::string name;
-  for (long long count; counts >> name >> count;) calls[name] = count;
+  for (std::string name; counts >> name;) counts >> calls[name];
   ASSERT_EQ(calls.size(), 8u) << "a kind of call the sweep does not know";
 
   std::vector<std::string> effects = {"error"};  // and short reads and writes, full disks
@@ -129,8 +128,7 @@ TEST_P(FaultSweep, EveryCallFailsCleanly) {
       const std::lock_guard<std::mutex> lock(mutex);
       seen.insert(kind == "read" ? Place(last) : last);
       if (!right)
-        problems.push_back(plans[i] + ": status " + std::to_string(run.status) + ", last line \"" +
-                           last + "\"");
+        problems.push_back(plans[i] + ": status " + std::to_string(run.status) + ", " + last);
     }
   };
   std::vector<std::thread> workers;
@@ -187,8 +185,7 @@ TEST(Hostile, SecondCompilationInTheSameDirectoryStopsAtOnce) {
 
   const RunResult first = RunProgram(UCAC2_EXE, {"../catalog"}, "out");
   EXPECT_EQ(first.status, 0) << first.err;
-  EXPECT_EQ(Listing("out").size(), 25u)
-      << "something beside the 24 zone files and info.txt, a lock file perhaps";
+  EXPECT_EQ(Listing("out").size(), 25u) << "the 24 zone files, info.txt, and no lock file";
 }
 
 // Writes a catalog of random records: positions across and beyond their valid ranges, either
@@ -202,11 +199,11 @@ std::string WriteRandomCatalog(const fs::path& dir, std::mt19937& rng) {
   const auto chance = [&](int percent) { return pick(0, 99) < percent; };
   const int flaw = pick(0, 3);  // a few stars with a wrong RA (1), dec (2) or cflg (3); 0: none
   std::string first_pass, second_pass;  // declinations are computed in the second pass only
-  for (int f = 0, id = 0; f < kCatalogFiles; ++f) {
+  for (int f = 0, id = 1; f < kCatalogFiles; ++f) {  // id: each star's identifier
     const bool supplement = f >= 288;
-    if (f == 288) id = 50000000;
+    if (f == 288) id = 50000001;
     std::string bytes;
-    for (int s = chance(60) ? 0 : pick(1, 4); s > 0; --s) {
+    for (int s = chance(60) ? 0 : pick(1, 4); s > 0; --s, ++id) {
       // Near a zone or band boundary one time in five.
       std::int32_t ra = chance(20)
                             ? std::clamp(54000000 * pick(0, 24) + pick(-40, 40), 0, 1295999999)
@@ -222,7 +219,6 @@ std::string WriteRandomCatalog(const fs::path& dir, std::mt19937& rng) {
       PutLe32(bytes, dec);
       for (unsigned i = 8, flag = supplement != wrong_flag ? 0x80 : 0; i < 44; ++i)
         bytes.push_back(static_cast<char>(i == 15 ? (rng() & 0x7f) | flag : rng()));  // cflg
-      ++id;
       if (first_pass.empty() && ExpectedHour(ra) < 0) {
         first_pass = "FTL *** Internal error #2 - RA zone calculation";
       } else if (first_pass.empty() && wrong_flag) {

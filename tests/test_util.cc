@@ -8,7 +8,6 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
 namespace ucac2_test {
 
@@ -26,6 +25,16 @@ ScopedTempDir::~ScopedTempDir() {
   std::error_code ignored;
   fs::current_path(previous_, ignored);
   fs::remove_all(path_, ignored);
+}
+
+// Everything the pipe `fd` yields until its end; closes it.
+static std::string Drain(int fd) {
+  std::string bytes;
+  char buffer[4096];
+  for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;)
+    bytes.append(buffer, static_cast<std::size_t>(got));
+  ::close(fd);
+  return bytes;
 }
 
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
@@ -52,13 +61,11 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     ::_exit(127);
   }
   for (int i = 0; i < 2; ++i) ::close(pipes[i][1]);
-  // Both read at once, or one may fill while the other is waited on; each to its end.
-  const auto drain = [&](int i) { return ReadFileBytes("/dev/fd/" + std::to_string(pipes[i][0])); };
   RunResult result;
-  std::thread drain_out([&] { result.out = drain(0); });
-  result.err = drain(1);
-  drain_out.join();
-  for (int i = 0; i < 2; ++i) ::close(pipes[i][0]);
+  // Standard error first: what the programs print on standard output, a banner, the help,
+  // waits meanwhile in its pipe's buffer.
+  result.err = Drain(pipes[1][0]);
+  result.out = Drain(pipes[0][0]);
   int status = 0;
   ::waitpid(pid, &status, 0);
   if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
