@@ -1,7 +1,6 @@
 // Naming, creating, appending to, switching between and deleting the work files.
 #include "compile/work_files.h"
 
-#include <initializer_list>
 #include <new>
 
 #include "front/report.h"
@@ -77,10 +76,14 @@ void FlushWorkFile(WorkFileSet& set, int index) {
   }
 }
 
-void CloseSet(WorkFileSet& set) {
+void FlushSet(WorkFileSet& set) {
   // The open file first, so a set that stays on one file needs no reopening.
   if (set.current_index >= 0) FlushWorkFile(set, set.current_index);
   for (int i = 0; i < set.file_count; ++i) FlushWorkFile(set, i);
+}
+
+void CloseSet(WorkFileSet& set) {
+  FlushSet(set);
   set.open_file.Close();
   set.current_index = -1;
 }
@@ -101,10 +104,8 @@ void DeleteAll(WorkFileSet& set) {
 }
 
 void FlushWorkFiles() {
-  for (WorkFileSet* set : {&g_hour_files, &g_band_files}) {
-    if (set->current_index >= 0) FlushWorkFile(*set, set->current_index);
-    for (int i = 0; i < set->file_count; ++i) FlushWorkFile(*set, i);
-  }
+  FlushSet(g_hour_files);
+  FlushSet(g_band_files);
 }
 
 }  // namespace ucac2

@@ -56,6 +56,9 @@ File OpenWorkFileForReading(const WorkFileSet& set, int index);
 /// Writes out what file `index` holds back, switching the open file to it if needed.
 void FlushWorkFile(WorkFileSet& set, int index);
 
+/// Writes out everything the set holds back; its open file stays open.
+void FlushSet(WorkFileSet& set);
+
 /// Writes out everything the set holds back and closes its open file.
 void CloseSet(WorkFileSet& set);
 
