@@ -8,14 +8,15 @@
 #include <climits>
 #include <cstring>
 
+#include "base/faults.h"
+#include "base/star_record.h"
+#include "base/zones.h"
 #include "catalog_checker.h"
-#include "compile/faults.h"
 #include "compile/formats.h"
+#include "compile/placement.h"
 #include "compile/record_reader.h"
-#include "compile/star_record.h"
+#include "compile/report.h"
 #include "compile/work_files.h"
-#include "compile/zones.h"
-#include "front/report.h"
 
 namespace ucac2_test {
 namespace {
@@ -38,15 +39,22 @@ TEST(Zones, BoundaryTables) {
   for (const auto& [dec, band] : bands) EXPECT_EQ(ucac2::DeclinationBand(dec), band) << dec;
 }
 
-TEST(ZonesDeathTest, OutsideTheValidRangesIsFatal) {
-  for (std::int32_t ra : {-1, -53999999, INT_MIN, 1296000000, 1296000034, INT_MAX})
-    EXPECT_EXIT(ucac2::HourZone(ra), kExitsWithOne,
+TEST(ZonesDeathTest, OutsideTheValidRangesHasNoZoneAndStopsTheCompilation) {
+  ucac2::StarRecord record{};
+  for (std::int32_t ra : {-1, -53999999, INT_MIN, 1296000000, 1296000034, INT_MAX}) {
+    EXPECT_EQ(ucac2::HourZone(ra), ucac2::kNoZone) << ra;
+    ucac2::StoreLE32(record.bytes, ra);
+    EXPECT_EXIT(ucac2::StarHour(record), kExitsWithOne,
                 "^FTL \\*\\*\\* Internal error #2 - RA zone calculation\n$")
         << ra;
-  for (std::int32_t dec : {324000001, -324000001, 330000000, INT_MIN, INT_MAX})
-    EXPECT_EXIT(ucac2::DeclinationBand(dec), kExitsWithOne,
+  }
+  for (std::int32_t dec : {324000001, -324000001, 330000000, INT_MIN, INT_MAX}) {
+    EXPECT_EQ(ucac2::DeclinationBand(dec), ucac2::kNoZone) << dec;
+    ucac2::StoreLE32(record.bytes + 4, dec);
+    EXPECT_EXIT(ucac2::StarBand(record), kExitsWithOne,
                 "^FTL \\*\\*\\* Internal error #3 - DE zone calculation\n$")
         << dec;
+  }
 }
 
 TEST(StarRecord, EntryIsTheRecordBehindFourIdentifierBytes) {

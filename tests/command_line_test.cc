@@ -2,7 +2,7 @@
 // runs of the real executable; the reporter where the table cannot reach.
 #include <gtest/gtest.h>
 
-#include "front/report.h"
+#include "compile/report.h"
 #include "test_util.h"
 
 namespace ucac2_test {

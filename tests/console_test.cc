@@ -16,7 +16,7 @@
 
 #include "compile/cancel.h"
 #include "compile/console.h"
-#include "front/report.h"
+#include "compile/report.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "compile/faults.h"
+#include "base/faults.h"
 #include "front/run.h"
 
 namespace {

@@ -20,7 +20,7 @@
 #include "catalog_checker.h"
 #include "compile/compile_job.h"
 #include "compile/distribute.h"
-#include "front/report.h"
+#include "compile/report.h"
 
 namespace ucac2_test {
 namespace {

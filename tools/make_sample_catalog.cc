@@ -14,7 +14,7 @@
 #include <system_error>
 #include <vector>
 
-#include "catalog_counts.h"
+#include "base/catalog_counts.h"
 
 namespace {
 

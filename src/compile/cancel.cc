@@ -3,10 +3,10 @@
 
 #include <chrono>
 
+#include "base/faults.h"
 #include "compile/console.h"
-#include "compile/faults.h"
+#include "compile/report.h"
 #include "compile/work_files.h"
-#include "front/report.h"
 
 namespace ucac2 {
 namespace {

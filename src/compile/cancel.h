@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "compile/file.h"
+#include "base/file.h"
 
 namespace ucac2 {
 

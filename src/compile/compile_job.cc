@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "front/report.h"
+#include "compile/report.h"
 
 namespace ucac2 {
 
@@ -19,7 +19,7 @@ CompileJob* CreateCompileJob(const char* directory) {
   }
   std::memcpy(job->input_directory, directory, length + 1);
   for (int h = 0; h < kHourZones; ++h) {
-    FormatInto(job->zone_file_names[h], kZoneFileNameSize, "UCAC2_%02d.dat", h);
+    ZoneFileName(h, job->zone_file_names[h]);
   }
   return job;
 }

@@ -3,11 +3,9 @@
 
 #include <cstdint>
 
-#include "compile/zones.h"
+#include "base/zone_file.h"
 
 namespace ucac2 {
-
-inline constexpr int kZoneFileNameSize = 13;  // "UCAC2_hh.dat" and its terminator
 
 struct CompileJob {
   char* input_directory = nullptr;  // the directory argument, unchanged

@@ -3,16 +3,15 @@
 
 #include <cstring>
 
+#include "base/star_record.h"
 #include "compile/cancel.h"
+#include "compile/placement.h"
 #include "compile/record_reader.h"
-#include "compile/star_record.h"
+#include "compile/report.h"
 #include "compile/work_files.h"
-#include "front/report.h"
 
 namespace ucac2 {
 namespace {
-
-enum class FileKind { kMain, kSupplement };
 
 // An hour file holds 48-byte items behind which the zone file adds its 152-byte head; the
 // signed 32-bit sizes and offsets of both must not wrap. This also keeps the star count and
@@ -39,25 +38,18 @@ std::int32_t Distribute(CompileJob& job) {
   std::int32_t identifier = 0;
   char path[kPathBufferSize];
   RecordReader reader;
-  for (int n = 1; n <= kMainFiles + kSupplementFiles; ++n) {
-    FileKind kind = FileKind::kMain;
-    int number = n;
-    if (n <= kMainFiles) {
-      FormatInto(path, sizeof path, "%s%cz%03d", job.input_directory, kPathSeparator, n);
-    } else {
-      kind = FileKind::kSupplement;
-      number = n - kMainFiles;
-      FormatInto(path, sizeof path, "%s%cs%02d", job.input_directory, kPathSeparator, number);
-      if (number == 1) identifier = kFirstSupplementIdentifier - 1;
-    }
-    Message("Parsing file %d: %s", number, path);
+  for (int n = 1; n <= kCatalogFiles; ++n) {
+    const CatalogFile file = CatalogFileAt(n);
+    FormatInto(path, sizeof path, "%s%c%s", job.input_directory, kPathSeparator, file.name);
+    const bool supplement = file.kind == FileKind::kSupplement;
+    if (supplement && file.number == 1) identifier = kFirstSupplementIdentifier - 1;
+    Message("Parsing file %d: %s", file.number, path);
 
     const std::int64_t size = LocateDataFile(path);
     File catalog = OpenDataFile(path);
     StartReading(reader, catalog, path, size);
 
     const std::int64_t count = size / kRecordSize;
-    const bool supplement = kind == FileKind::kSupplement;
     StarRecord record;
     std::uint8_t identifier_bytes[kIdentifierSize];
     for (std::int64_t i = 0; i < count; ++i) {
@@ -65,7 +57,7 @@ std::int32_t Distribute(CompileJob& job) {
       ++objects;
       ReaderTake(reader, record.bytes, kRecordSize);
       ++identifier;
-      const int hour = HourZone(RightAscension(record));
+      const int hour = StarHour(record);
       if (++job.hour_counts[hour] > kMaxStarsPerHour) {
         Fatal("Too many objects in RA zone %d for the zone file format", hour);
       }

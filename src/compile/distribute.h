@@ -3,13 +3,11 @@
 
 #include <cstdint>
 
+#include "base/catalog_files.h"
 #include "compile/compile_job.h"
 
 namespace ucac2 {
 
-inline constexpr int kMainFiles = 288;       // z001 .. z288
-inline constexpr int kSupplementFiles = 36;  // s01 .. s36
-inline constexpr std::int32_t kFirstSupplementIdentifier = 50000001;
 inline constexpr std::int32_t kProgressInterval = 1000000;
 inline constexpr int kPathBufferSize = 1024;
 

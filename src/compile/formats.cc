@@ -1,12 +1,10 @@
 // Writers of the zone header, the band index and the report.
 #include "compile/formats.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 
-#include "compile/star_record.h"
-#include "front/report.h"
+#include "base/star_record.h"
+#include "compile/report.h"
 
 namespace ucac2 {
 namespace {
@@ -28,18 +26,8 @@ void Flush(ReportWriter& writer) {
   writer.used = 0;
 }
 
-void Line(ReportWriter& writer, const char* format, ...) UCAC2_PRINTF(2, 3);
-
-void Line(ReportWriter& writer, const char* format, ...) {
-  char line[256];
-  va_list args;
-  va_start(args, format);
-  const int length = std::vsnprintf(line, sizeof line - 2, format, args);
-  va_end(args);
-  std::size_t size = length < 0 ? 0 : static_cast<std::size_t>(length);
-  if (size > sizeof line - 3) size = sizeof line - 3;
-  line[size++] = '\r';
-  line[size++] = '\n';
+void AddLine(void* context, const char* line, std::size_t size) {
+  auto& writer = *static_cast<ReportWriter*>(context);
   if (writer.used + size > sizeof writer.buffer) Flush(writer);
   std::memcpy(writer.buffer + writer.used, line, size);
   writer.used += size;
@@ -78,22 +66,7 @@ void WriteReport(const CompileJob& job, std::int32_t objects, const BandTable& o
                  const BandTable& counts) {
   ReportWriter writer;
   writer.file = CreateOutputFile(kReportName);
-  Line(writer, "%ld objects in the UCAC2 catalog", static_cast<long>(objects));
-  Line(writer, "%s", "");
-  long check_total = 0;
-  for (int h = 0; h < kHourZones; ++h) {
-    Line(writer, "%ld objects RA zone %02d", static_cast<long>(job.hour_counts[h]), h);
-    check_total += job.hour_counts[h];
-  }
-  Line(writer, "Check Total: %ld", check_total);
-  Line(writer, "%s", "");
-  for (int h = 0; h < kHourZones; ++h) {
-    Line(writer, "RA zone %d", h);
-    for (int b = 0; b < kBands; ++b) {
-      Line(writer, "    DE Zone %02d --> address is %ld (%ld objects)", b,
-           static_cast<long>(offsets[h][b]), static_cast<long>(counts[h][b]));
-    }
-  }
+  ComposeReport(objects, job.hour_counts, offsets, counts, AddLine, &writer);
   Flush(writer);
 }
 

@@ -3,18 +3,11 @@
 
 #include <cstdint>
 
+#include "base/file.h"
+#include "base/zone_file.h"
 #include "compile/compile_job.h"
-#include "compile/file.h"
-#include "compile/zones.h"
 
 namespace ucac2 {
-
-inline constexpr std::int32_t kZoneHeaderSize = 8;          // catalog total, hour count
-inline constexpr std::int32_t kBandIndexSize = 8 * kBands;  // (offset, count) per band
-inline constexpr std::int32_t kFirstBlockOffset = kZoneHeaderSize + kBandIndexSize;  // 152
-inline constexpr const char* kReportName = "info.txt";
-
-using BandTable = std::int32_t[kHourZones][kBands];
 
 /// Creates `name` empty (truncating an old file) and opens it for appending; a failure of
 /// either is a fatal error naming the file.

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <memory>
 
-#include "compile/file.h"
+#include "base/file.h"
 
 namespace ucac2 {
 

@@ -3,14 +3,15 @@
 
 #include <cstddef>
 
+#include "base/star_record.h"
+#include "base/zones.h"
 #include "compile/cancel.h"
 #include "compile/distribute.h"
 #include "compile/formats.h"
+#include "compile/placement.h"
 #include "compile/record_reader.h"
-#include "compile/star_record.h"
+#include "compile/report.h"
 #include "compile/work_files.h"
-#include "compile/zones.h"
-#include "front/report.h"
 
 namespace ucac2 {
 namespace {
@@ -70,10 +71,10 @@ std::int32_t Regroup(CompileJob& job) {
       ReaderTake(reader, record.bytes, kRecordSize);
       ReaderTake(reader, identifier_bytes, kIdentifierSize);
       // An item filed under another hour is passed over.
-      if (HourZone(RightAscension(record)) != h) continue;
+      if (StarHour(record) != h) continue;
       if (objects % kProgressInterval == 0) Message("%ld objects", static_cast<long>(objects));
       BuildEntry(LoadLE32(identifier_bytes), record, &entry);
-      const int b = DeclinationBand(Declination(record));
+      const int b = StarBand(record);
       ++band_counts[h][b];
       WorkWrite(band_files, b, entry.bytes, kEntrySize);
     }

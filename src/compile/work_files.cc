@@ -3,7 +3,7 @@
 
 #include <new>
 
-#include "front/report.h"
+#include "compile/report.h"
 
 namespace ucac2 {
 namespace {

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <memory>
 
-#include "compile/file.h"
-#include "compile/zones.h"
+#include "base/file.h"
+#include "base/zones.h"
 
 namespace ucac2 {
 

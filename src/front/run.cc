@@ -1,15 +1,15 @@
 // The order of the run: command line, banner, the two passes.
 #include "front/run.h"
 
+#include "base/file.h"
 #include "compile/compile_job.h"
 #include "compile/console.h"
 #include "compile/distribute.h"
-#include "compile/file.h"
 #include "compile/regroup.h"
+#include "compile/report.h"
 #include "compile/work_files.h"
 #include "front/banner.h"
 #include "front/command_line.h"
-#include "front/report.h"
 
 namespace ucac2 {
 namespace {

@@ -8,12 +8,15 @@ namespace ucac2 {
 inline constexpr int kHourZones = 24;
 inline constexpr int kBands = 18;
 
-/// The hour zone 0..23 of a right ascension in milliarcseconds. A value outside
-/// 0 <= v < 360 degrees is a fatal error.
+/// What the two functions below return for a value that has no zone.
+inline constexpr int kNoZone = -1;
+
+/// The hour zone 0..23 of a right ascension in milliarcseconds; kNoZone for a value outside
+/// 0 <= v < 360 degrees.
 int HourZone(std::int32_t right_ascension);
 
 /// The declination band 0 (north pole) .. 17 (south pole) of a declination in
-/// milliarcseconds. A value beyond a pole is a fatal error.
+/// milliarcseconds; kNoZone for a value beyond a pole.
 int DeclinationBand(std::int32_t declination);
 
 }  // namespace ucac2

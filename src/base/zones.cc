@@ -2,11 +2,9 @@
 // constants: zone files already made place their stars by exactly these results, so the
 // boundaries (a few milliarcseconds short of the true multiples of 15 and 10 degrees) must
 // not move. The build forbids contraction into fused multiply-adds for the same reason.
-#include "compile/zones.h"
+#include "base/zones.h"
 
 #include <cmath>
-
-#include "front/report.h"
 
 namespace ucac2 {
 namespace {
@@ -37,7 +35,7 @@ int HourZone(std::int32_t right_ascension) {
   if (right_ascension >= 0 && right_ascension < kFullCircle && zone == kHourZones) {
     zone = kHourZones - 1;
   }
-  if (zone < 0 || zone >= kHourZones) Fatal("Internal error #2 - RA zone calculation");
+  if (zone < 0 || zone >= kHourZones) return kNoZone;
   return zone;
 }
 
@@ -55,7 +53,7 @@ int DeclinationBand(std::int32_t declination) {
     if (m < kBandsPerHemisphere) return kBandsPerHemisphere - 1 - m;
     if (valid) return 0;
   }
-  Fatal("Internal error #3 - DE zone calculation");
+  return kNoZone;
 }
 
 }  // namespace ucac2

@@ -4,11 +4,7 @@
 
 #include <cstddef>
 
-#if defined(__GNUC__)
-#define UCAC2_PRINTF(fmt_index, first_arg) __attribute__((format(printf, fmt_index, first_arg)))
-#else
-#define UCAC2_PRINTF(fmt_index, first_arg)
-#endif
+#include "base/printf_format.h"
 
 namespace ucac2 {
 

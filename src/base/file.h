@@ -70,6 +70,9 @@ void RemoveFile(const char* path);
 /// True when `path` names an existing directory.
 bool IsDirectory(const char* path);
 
+/// True when the standard error stream is a terminal (a console on Windows).
+bool StandardErrorIsTerminal();
+
 /// Takes an advisory lock on the current directory for the rest of the process, so that two
 /// compilations never share its work files. Leaves no file behind; the system releases the
 /// lock when the process ends, however it ends. False when another process holds it.

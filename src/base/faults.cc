@@ -1,5 +1,5 @@
 // The fault plan and its call counters.
-#include "compile/faults.h"
+#include "base/faults.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,4 +1,5 @@
-// Stars in each file of the real catalog, so sample catalogs can take its shape without reading it.
+// Stars in each file of the real catalog, as published: what a sample catalog is shaped like
+// and what a copy of the catalog is checked against.
 #pragma once
 
 #include <array>

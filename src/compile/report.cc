@@ -1,5 +1,5 @@
 // The reporter: one message buffer, three prefixes, one way out on failure.
-#include "front/report.h"
+#include "compile/report.h"
 
 #include <cstdarg>
 #include <cstdio>

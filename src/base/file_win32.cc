@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <cwchar>
 
-#include "compile/faults.h"
-#include "compile/file.h"
+#include "base/faults.h"
+#include "base/file.h"
 
 namespace ucac2 {
 
@@ -253,6 +253,11 @@ bool LockWorkingDirectory() {
   if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) return true;
   ::CloseHandle(mutex);
   return waited != WAIT_TIMEOUT;
+}
+
+bool StandardErrorIsTerminal() {
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
 void PrepareProcess() {

@@ -6,8 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "compile/faults.h"
-#include "compile/file.h"
+#include "base/faults.h"
+#include "base/file.h"
 
 #ifndef O_CLOEXEC
 #define O_CLOEXEC 0
@@ -133,6 +133,8 @@ bool IsDirectory(const char* path) {
   struct stat info;
   return ::stat(path, &info) == 0 && S_ISDIR(info.st_mode);
 }
+
+bool StandardErrorIsTerminal() { return ::isatty(2) == 1; }
 
 bool LockWorkingDirectory() {
   // The descriptor stays open, and so the lock held, until the process ends.

@@ -1,0 +1,40 @@
+// The catalog's files and their strips.
+#include "base/catalog_files.h"
+
+#include <cstdio>
+
+#include "base/catalog_counts.h"
+
+namespace ucac2 {
+namespace {
+
+constexpr std::int32_t kSouthPole = -324000000;      // -90 degrees in milliarcseconds
+constexpr std::int32_t kMainStrip = 1800000;         // 0.5 degree
+constexpr std::int32_t kSupplementStrip = 18000000;  // 5 degrees
+
+}  // namespace
+
+CatalogFile CatalogFileAt(int n) {
+  CatalogFile file;
+  if (n <= kMainFiles) {
+    file.kind = FileKind::kMain;
+    file.number = n;
+    std::snprintf(file.name, sizeof file.name, "z%03d", n);
+    file.south = kSouthPole + kMainStrip * (n - 1);
+    file.north = file.south + kMainStrip;
+  } else {
+    file.kind = FileKind::kSupplement;
+    file.number = n - kMainFiles;
+    std::snprintf(file.name, sizeof file.name, "s%02d", file.number);
+    file.south = kSouthPole + kSupplementStrip * (file.number - 1);
+    file.north = file.south + kSupplementStrip;
+  }
+  return file;
+}
+
+std::int64_t PublishedCount(const CatalogFile& file) {
+  const auto index = static_cast<std::size_t>(file.number - 1);
+  return file.kind == FileKind::kMain ? kRealMainCounts[index] : kRealSupplementCounts[index];
+}
+
+}  // namespace ucac2

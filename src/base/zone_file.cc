@@ -1,0 +1,60 @@
+// Zone file names and the text of the report.
+#include "base/zone_file.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "base/printf_format.h"
+
+namespace ucac2 {
+namespace {
+
+struct ReportSink {
+  void (*emit)(void* context, const char* line, std::size_t size);
+  void* context;
+};
+
+void Line(const ReportSink& sink, const char* format, ...) UCAC2_PRINTF(2, 3);
+
+void Line(const ReportSink& sink, const char* format, ...) {
+  char line[256];
+  va_list args;
+  va_start(args, format);
+  const int length = std::vsnprintf(line, sizeof line - 2, format, args);
+  va_end(args);
+  std::size_t size = length < 0 ? 0 : static_cast<std::size_t>(length);
+  if (size > sizeof line - 3) size = sizeof line - 3;
+  line[size++] = '\r';
+  line[size++] = '\n';
+  sink.emit(sink.context, line, size);
+}
+
+}  // namespace
+
+void ZoneFileName(int hour, char (&name)[kZoneFileNameSize]) {
+  std::snprintf(name, sizeof name, "UCAC2_%02d.dat", hour);
+}
+
+void ComposeReport(std::int32_t objects, const std::int32_t hour_counts[kHourZones],
+                   const BandTable& offsets, const BandTable& counts,
+                   void (*emit)(void* context, const char* line, std::size_t size), void* context) {
+  const ReportSink sink{emit, context};
+  Line(sink, "%ld objects in the UCAC2 catalog", static_cast<long>(objects));
+  Line(sink, "%s", "");
+  long check_total = 0;
+  for (int h = 0; h < kHourZones; ++h) {
+    Line(sink, "%ld objects RA zone %02d", static_cast<long>(hour_counts[h]), h);
+    check_total += hour_counts[h];
+  }
+  Line(sink, "Check Total: %ld", check_total);
+  Line(sink, "%s", "");
+  for (int h = 0; h < kHourZones; ++h) {
+    Line(sink, "RA zone %d", h);
+    for (int b = 0; b < kBands; ++b) {
+      Line(sink, "    DE Zone %02d --> address is %ld (%ld objects)", b,
+           static_cast<long>(offsets[h][b]), static_cast<long>(counts[h][b]));
+    }
+  }
+}
+
+}  // namespace ucac2
