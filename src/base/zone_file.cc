@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "base/printf_format.h"
+#include "base/star_record.h"
 
 namespace ucac2 {
 namespace {
@@ -30,6 +31,29 @@ void Line(const ReportSink& sink, const char* format, ...) {
 }
 
 }  // namespace
+
+ZoneHead DecodeZoneHead(const std::uint8_t* bytes) {
+  ZoneHead head;
+  head.catalog_total = LoadLE32(bytes);
+  head.hour_count = LoadLE32(bytes + 4);
+  for (int b = 0; b < kBands; ++b) {
+    head.offsets[b] = LoadLE32(bytes + kZoneHeaderSize + 8 * b);
+    head.counts[b] = LoadLE32(bytes + kZoneHeaderSize + 8 * b + 4);
+  }
+  return head;
+}
+
+bool ZoneHeadFitsFile(const ZoneHead& head, std::int64_t file_size) {
+  // 64-bit sums: a damaged head may hold any values, and must not wrap into agreement.
+  std::int64_t offset = kFirstBlockOffset;
+  std::int64_t stars = 0;
+  for (int b = 0; b < kBands; ++b) {
+    if (head.counts[b] < 0 || head.offsets[b] != offset) return false;
+    stars += head.counts[b];
+    offset += std::int64_t{kEntrySize} * head.counts[b];
+  }
+  return head.hour_count >= 0 && stars == head.hour_count && offset == file_size;
+}
 
 void ZoneFileName(int hour, char (&name)[kZoneFileNameSize]) {
   std::snprintf(name, sizeof name, "UCAC2_%02d.dat", hour);

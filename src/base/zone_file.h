@@ -17,6 +17,22 @@ inline constexpr int kZoneFileNameSize = 13;  // "UCAC2_hh.dat" and its terminat
 
 using BandTable = std::int32_t[kHourZones][kBands];
 
+/// A zone file's head as stored: the header and the band index, decoded, unchecked.
+struct ZoneHead {
+  std::int32_t catalog_total = 0;
+  std::int32_t hour_count = 0;
+  std::int32_t offsets[kBands] = {};
+  std::int32_t counts[kBands] = {};
+};
+
+/// Decodes the first kFirstBlockOffset bytes of a zone file.
+ZoneHead DecodeZoneHead(const std::uint8_t* bytes);
+
+/// True when the head describes a well-formed file of `file_size` bytes: counts not
+/// negative and adding up to the hour count, offsets chaining from kFirstBlockOffset, and the
+/// size exactly the head plus kEntrySize bytes per star.
+bool ZoneHeadFitsFile(const ZoneHead& head, std::int64_t file_size);
+
 /// Writes the name of hour `hour`'s zone file, "UCAC2_hh.dat", into `name`.
 void ZoneFileName(int hour, char (&name)[kZoneFileNameSize]);
 
