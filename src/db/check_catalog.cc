@@ -17,7 +17,7 @@ namespace ucac2 {
 namespace {
 
 // Large enough that the disk, not the calls, sets the pace; taken once for the whole check.
-constexpr std::size_t kBlockSize = 256 * 1024;
+constexpr std::size_t kBlockSize = std::size_t{256} * 1024;
 constexpr std::int64_t kPrintedPerFile = 10;
 constexpr std::int32_t kFullCircle = 1296000000;  // 360 degrees in milliarcseconds
 constexpr std::int32_t kNorthPole = 324000000;    // +90 degrees in milliarcseconds
