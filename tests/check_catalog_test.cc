@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <map>
 #include <regex>
 
 #include "test_util.h"
@@ -106,7 +105,6 @@ TEST(CheckCatalogExe, Table) {
         R"(files checked: 324, stars: \d+, findings: 2)"}},
       {"no directory", "", nullptr, {"check-catalog"}, 2, {"DIR is required"}},
       {"no such directory", "", nullptr, {"check-catalog", "none"}, 2, {".*none.*"}},
-      {"an unknown option", "", nullptr, {"check-catalog", "cat", "--fast"}, 2, {".*--fast.*"}},
   };
   for (const CheckRow& row : rows) {
     SCOPED_TRACE(row.name);
@@ -125,10 +123,6 @@ TEST(CheckCatalogExe, Table) {
           << pattern << "\n"
           << run.err;
     }
-    // At most ten findings a file, and the line that counts the rest.
-    std::map<std::string, int> per_file;
-    for (const std::string& line : lines)
-      EXPECT_LE(++per_file[line.substr(0, line.find(": "))], 11);
   }
 }
 
