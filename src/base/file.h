@@ -70,6 +70,13 @@ void RemoveFile(const char* path);
 /// True when `path` names an existing directory.
 bool IsDirectory(const char* path);
 
+/// What a name stands for, a symbolic link followed to its target.
+enum class PathKind { kMissing, kRegularFile, kOther, kUnknown };
+
+/// What `path` names; for a regular file also its size in bytes. kUnknown when that cannot be
+/// told (a directory on the way that may not be searched, say). Never opens the file itself.
+PathKind QueryPathKind(const char* path, std::int64_t* size);
+
 /// True when the standard error stream is a terminal (a console on Windows).
 bool StandardErrorIsTerminal();
 

@@ -134,6 +134,16 @@ bool IsDirectory(const char* path) {
   return ::stat(path, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+PathKind QueryPathKind(const char* path, std::int64_t* size) {
+  struct stat info;
+  if (::stat(path, &info) != 0) {
+    return errno == ENOENT || errno == ENOTDIR ? PathKind::kMissing : PathKind::kUnknown;
+  }
+  if (!S_ISREG(info.st_mode)) return PathKind::kOther;
+  *size = static_cast<std::int64_t>(info.st_size);
+  return PathKind::kRegularFile;
+}
+
 bool StandardErrorIsTerminal() { return ::isatty(2) == 1; }
 
 bool LockWorkingDirectory() {

@@ -229,6 +229,28 @@ bool IsDirectory(const char* path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+PathKind QueryPathKind(const char* path, std::int64_t* size) {
+  const WideName name(path);
+  if (!name.valid()) return PathKind::kMissing;
+  // Opened for its attributes only, which reads nothing and follows a link to its target; a
+  // directory opens too, with FILE_FLAG_BACKUP_SEMANTICS, and is then told apart.
+  const HANDLE handle = ::CreateFileW(name.get(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PathKind::kMissing
+                                                                          : PathKind::kUnknown;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
+  const bool disk = ::GetFileType(handle) == FILE_TYPE_DISK;
+  ::CloseHandle(handle);
+  if (!known) return PathKind::kUnknown;
+  if (!disk || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return PathKind::kOther;
+  *size = JoinSize(info.nFileSizeHigh, info.nFileSizeLow);
+  return PathKind::kRegularFile;
+}
+
 bool LockWorkingDirectory() {
   // The directory's identity rather than its name: a drive letter from subst, a junction,
   // a short name or another letter case all reach the same work files.
