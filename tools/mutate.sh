@@ -155,7 +155,7 @@ for i in "${selected[@]}"; do
       ;;
   esac
   [[ $verdict != caught && ${effects[i]} != - ]] && missed_effects+=("$((i + 1))")
-  printf '%-6s %2d  %-28s %-15s %s%s\n' "$verdict" $((i + 1)) "${file#src/}" "${effects[i]}" \
+  printf '%-6s %2d  %-28s %-19s %s%s\n' "$verdict" $((i + 1)) "${file#src/}" "${effects[i]}" \
     "${labels[i]}" "$by"
 done
 
