@@ -233,6 +233,7 @@ usage_case() {
 T=$(now)
 usage_case question 0 '/?'
 usage_case h 0 /h
+usage_case help 0 --help
 usage_case unknown 1 /x
 usage_case none 1
 check "'/x' is named as an unknown option" \
