@@ -160,6 +160,20 @@ same_outputs() {  # same_outputs LINUX_DIR WINDOWS_DIR: the 24 zone files and th
 }
 only_outputs() { [ "$(listing "$1")" = "$EXPECTED_FILES" ]; }
 
+# --- the .zip CPack makes of the Windows build ----------------------------------------------
+# Both executables, which run from it, and the README with CR LF line ends, in one folder.
+(cd "$WINDOWS_BUILD" && cpack -G ZIP -B "$SCRATCH/package") >"$SCRATCH/cpack.log" 2>&1
+ZIP=$(find "$SCRATCH/package" -maxdepth 1 -name '*.zip' | head -n 1)
+mkdir -p "$SCRATCH/zip"
+[ -n "$ZIP" ] && (cd "$SCRATCH/zip" && cmake -E tar xf "$ZIP")
+ZIPPED=$SCRATCH/zip/$(basename "${ZIP:-none}" .zip)
+zipped_run() {
+  { wine "$ZIPPED/ucac2.exe" --version && wine "$ZIPPED/ucac2db.exe" --version; } >/dev/null 2>&1
+}
+check "the .zip's ucac2.exe and ucac2db.exe run (--version)" zipped_run
+check "the .zip's README.txt ends its lines with CR LF" \
+  test -s "$ZIPPED/README.txt" -a "$(line_ends "$ZIPPED/README.txt" 2>/dev/null)" = CRLF
+
 # --- complete runs: a catalog sorted by right ascension and a shuffled one ----------------
 T=$(now)
 STARS=3000
