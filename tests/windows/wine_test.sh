@@ -227,7 +227,7 @@ cp -r "$DB" "$FAULTY"
 ZONE=$(find "$FAULTY" -name 'UCAC2_*.dat' -size +152c | LC_ALL=C sort | head -n 1)
 AT=$((152 + 4 + 8))
 BYTE=$(od -An -tu1 -j $AT -N 1 "$ZONE" | tr -d ' ')
-printf "\\$(printf %03o $((BYTE ^ 1)))" | dd of="$ZONE" bs=1 seek=$AT conv=notrunc 2>/dev/null
+printf %b "\\0$(printf %03o $((BYTE ^ 1)))" | dd of="$ZONE" bs=1 seek=$AT conv=notrunc 2>/dev/null
 db_case fault 1 "$FAULTY" verify --catalog ..\\sorted
 check "the finding names $(basename "$ZONE")" grep -q "$(basename "$ZONE")" "$SCRATCH/db-fault.err"
 echo "ucac2db runs took $(since "$T") s"
