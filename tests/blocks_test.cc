@@ -233,7 +233,7 @@ TEST(WorkFiles, ItemsLandInWriteOrderAndAppendAfterClose) {
   ucac2::DeleteAll(set);  // deleting what is gone is no failure
 }
 
-TEST(WorkFilesDeathTest, DeletedFilesAndSymbolicLinksAreFatal) {
+TEST(WorkFilesDeathTest, DeletedFilesAreFatalAndLinksAreRefusedWhereOutputsFollowThem) {
   ScopedTempDir temp;
   const char* const kLost = "^FTL \\*\\*\\* Internal error #4 - unable to open a temporary file\n$";
   ucac2::WorkFileSet& b = ucac2::BandFiles();
@@ -258,6 +258,24 @@ TEST(WorkFilesDeathTest, DeletedFilesAndSymbolicLinksAreFatal) {
   }
   EXPECT_EQ(ReadFileBytes("target"), "keep");
   EXPECT_FALSE(fs::exists("dangling"));
+  // A zone file or info.txt is created and written through a link, to a file or to nothing.
+  std::string header;
+  PutLe32(header, 1);
+  PutLe32(header, 2);
+  for (const char* target : {"target", "dangling"}) {
+    fs::remove("UCAC2_07.dat");
+    fs::create_symlink(target, "UCAC2_07.dat");
+    ucac2::File zone = ucac2::CreateOutputFile("UCAC2_07.dat");
+    ucac2::WriteZoneHeader(zone, 1, 2);
+    EXPECT_TRUE(fs::is_symlink("UCAC2_07.dat"));
+    EXPECT_EQ(ReadFileBytes(target), header) << target;
+  }
+  fs::create_symlink("/dev/full", "info.txt");
+  EXPECT_EXIT(([] {
+                ucac2::File report = ucac2::CreateOutputFile("info.txt");
+                ucac2::WriteZoneHeader(report, 1, 2);
+              }()),
+              kExitsWithOne, "^FTL \\*\\*\\* Unable to write on disk\n$");
 }
 
 }  // namespace

@@ -41,16 +41,22 @@ class File {
   std::intptr_t handle_ = kNoHandle;
 };
 
+/// What creating or appending does with a symbolic link standing at the name: refuse it (the
+/// call fails), or write through it to the file it points to.
+enum class Links { kRefuse, kFollow };
+
 /// Creates `path` empty, truncating an existing file, with read and write permission, and
-/// closes it. Never follows a symbolic link standing at `path`. False on failure.
-bool CreateEmptyFile(const char* path);
+/// closes it. A symbolic link at `path` is refused or followed as `links` says. False on
+/// failure.
+bool CreateEmptyFile(const char* path, Links links = Links::kRefuse);
 
 /// Opens an existing regular file for binary reading; not open on failure (a directory
 /// fails too).
 File OpenForReading(const char* path);
 
-/// Opens an existing file for binary, append-only writing; never creates one.
-File OpenForAppending(const char* path);
+/// Opens an existing file for binary, append-only writing; never creates one. A symbolic
+/// link at `path` is refused or followed as `links` says.
+File OpenForAppending(const char* path, Links links = Links::kRefuse);
 
 /// Reads up to `size` bytes, fewer only at the end of the file. The count read, or -1.
 std::int64_t ReadBytes(File& file, void* buffer, std::size_t size);

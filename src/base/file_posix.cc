@@ -33,6 +33,8 @@ int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
   return fd;
 }
 
+int LinkFlag(Links links) { return links == Links::kRefuse ? O_NOFOLLOW : 0; }
+
 bool Strikes(FaultCall kind) {
   FaultEffect effect;
   return FaultStrikes(kind, &effect);
@@ -46,9 +48,9 @@ void File::Close() {
   handle_ = kNoHandle;
 }
 
-bool CreateEmptyFile(const char* path) {
+bool CreateEmptyFile(const char* path, Links links) {
   if (Strikes(FaultCall::kCreate)) return false;
-  const int fd = OpenRetrying(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0666);
+  const int fd = OpenRetrying(path, O_WRONLY | O_CREAT | O_TRUNC | LinkFlag(links), 0666);
   if (fd < 0) return false;
   ::close(fd);
   return true;
@@ -65,9 +67,9 @@ File OpenForReading(const char* path) {
   return file;
 }
 
-File OpenForAppending(const char* path) {
+File OpenForAppending(const char* path, Links links) {
   if (Strikes(FaultCall::kOpen)) return File();
-  return File(OpenRetrying(path, O_WRONLY | O_APPEND | O_NOFOLLOW));
+  return File(OpenRetrying(path, O_WRONLY | O_APPEND | LinkFlag(links)));
 }
 
 std::int64_t ReadBytes(File& file, void* buffer, std::size_t size) {

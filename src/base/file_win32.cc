@@ -90,6 +90,12 @@ HANDLE OpenNoFollow(const char* path, DWORD access, DWORD disposition) {
                        nullptr);
 }
 
+// Opens `path` for writing, through a symbolic link standing at it or refusing one.
+HANDLE OpenForWriting(const char* path, DWORD access, DWORD disposition, Links links) {
+  if (links == Links::kRefuse) return OpenNoFollow(path, access, disposition);
+  return Open(path, access, disposition, FILE_ATTRIBUTE_NORMAL);
+}
+
 bool Strikes(FaultCall kind) {
   FaultEffect effect;
   return FaultStrikes(kind, &effect);
@@ -119,9 +125,9 @@ void File::Close() {
   handle_ = kNoHandle;
 }
 
-bool CreateEmptyFile(const char* path) {
+bool CreateEmptyFile(const char* path, Links links) {
   if (Strikes(FaultCall::kCreate)) return false;
-  const HANDLE handle = OpenNoFollow(path, GENERIC_WRITE, OPEN_ALWAYS);
+  const HANDLE handle = OpenForWriting(path, GENERIC_WRITE, OPEN_ALWAYS, links);
   if (handle == INVALID_HANDLE_VALUE) return false;
   // Opened at offset 0: the end of the file moves there.
   const bool emptied = ::SetEndOfFile(handle) != 0;
@@ -139,10 +145,10 @@ File OpenForReading(const char* path) {
   return file;
 }
 
-File OpenForAppending(const char* path) {
+File OpenForAppending(const char* path, Links links) {
   if (Strikes(FaultCall::kOpen)) return File();
   // Append rights without write rights: every write lands at the end of the file.
-  return FromHandle(OpenNoFollow(path, FILE_APPEND_DATA, OPEN_EXISTING));
+  return FromHandle(OpenForWriting(path, FILE_APPEND_DATA, OPEN_EXISTING, links));
 }
 
 std::int64_t ReadBytes(File& file, void* buffer, std::size_t size) {

@@ -36,8 +36,9 @@ void AddLine(void* context, const char* line, std::size_t size) {
 }  // namespace
 
 File CreateOutputFile(const char* name) {
-  if (!CreateEmptyFile(name)) Fatal("Unable to create output file '%s'", name);
-  File file = OpenForAppending(name);
+  // A user may point a zone file at another disk with a link; the work files never follow one.
+  if (!CreateEmptyFile(name, Links::kFollow)) Fatal("Unable to create output file '%s'", name);
+  File file = OpenForAppending(name, Links::kFollow);
   if (!file.is_open()) Fatal("Unable to open output file '%s'", name);
   return file;
 }

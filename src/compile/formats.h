@@ -9,8 +9,8 @@
 
 namespace ucac2 {
 
-/// Creates `name` empty (truncating an old file) and opens it for appending; a failure of
-/// either is a fatal error naming the file.
+/// Creates `name` empty (truncating an old file) and opens it for appending, through a
+/// symbolic link standing at `name`; a failure of either is a fatal error naming the file.
 File CreateOutputFile(const char* name);
 
 /// Appends the zone header: the catalog total and the hour's star count.

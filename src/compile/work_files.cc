@@ -41,7 +41,7 @@ void NameBandFiles(WorkFileSet& set, int hour) {
 void CreateAll(WorkFileSet& set) {
   TakePending(set);
   for (int i = 0; i < set.file_count; ++i) {
-    if (!CreateEmptyFile(set.names[i])) Fatal("Unable to open a temporary file");
+    if (!CreateEmptyFile(set.names[i], Links::kRefuse)) Fatal("Unable to open a temporary file");
   }
 }
 
@@ -63,7 +63,7 @@ void FlushWorkFile(WorkFileSet& set, int index) {
   if (index != set.current_index) {
     set.open_file.Close();
     set.current_index = -1;
-    set.open_file = OpenForAppending(set.names[index]);
+    set.open_file = OpenForAppending(set.names[index], Links::kRefuse);
     if (!set.open_file.is_open()) WorkFileOpenFailure();
     set.current_index = index;
   }

@@ -10,8 +10,13 @@ CommandLine ParseCommandLine(int argc, const char* const* argv,
   CommandLine result;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
-    if (std::strcmp(arg, "/?") == 0 || std::strcmp(arg, "/h") == 0) {
+    if (std::strcmp(arg, "/?") == 0 || std::strcmp(arg, "/h") == 0 ||
+        std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
       result.action = CommandAction::kHelp;
+      return result;
+    }
+    if (std::strcmp(arg, "--version") == 0) {
+      result.action = CommandAction::kVersion;
       return result;
     }
     if (std::strcmp(arg, "/line") == 0 || std::strcmp(arg, "/quiet") == 0) continue;

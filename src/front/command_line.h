@@ -1,11 +1,12 @@
-// The command line: four options and one input directory.
+// The command line: the options and one input directory.
 #pragma once
 
 namespace ucac2 {
 
 enum class CommandAction {
   kCompile,        // a directory was given: compile it
-  kHelp,           // "/?" or "/h": banner and help, status 0
+  kHelp,           // "/?", "/h", "--help" or "-h": banner and help, status 0
+  kVersion,        // "--version": banner, status 0
   kUnknownOption,  // an option not known: error, banner and help, status 1
   kWrongSyntax,    // a second directory: error, banner and help, status 1
   kNoDirectory,    // no directory given: banner and help, status 1

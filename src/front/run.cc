@@ -18,7 +18,11 @@ CompileJob* g_job = nullptr;  // lives until the process ends
 
 bool NeverDirectory(const char*) { return false; }
 
-int RejectCommandLine(const CommandLine& line) {
+int EndWithoutCompiling(const CommandLine& line) {
+  if (line.action == CommandAction::kVersion) {
+    PrintBanner();
+    return 0;
+  }
   if (line.action == CommandAction::kUnknownOption) {
     PlainLine("Error : Unknown option '%s'", line.offending);
   } else if (line.action == CommandAction::kWrongSyntax) {
@@ -35,7 +39,7 @@ int Run(int argc, const char* const* argv) {
   PrepareProcess();
   const CommandLine line =
       ParseCommandLine(argc, argv, kSlashBeginsAbsolutePath ? IsDirectory : NeverDirectory);
-  if (line.action != CommandAction::kCompile) return RejectCommandLine(line);
+  if (line.action != CommandAction::kCompile) return EndWithoutCompiling(line);
 
   PrintBanner();
   SetExitDuties({FlushWorkFiles, ConsoleRestore});

@@ -2,6 +2,7 @@
 # Runs the Windows executable under wine beside the Linux one, on the same sample catalogs,
 # and checks that they agree: zone files and report byte for byte, the same transcript with
 # the backslash as separator, the same failures, the help, and the lock on the directory.
+# Then ucac2db.exe checks the Windows build's database against its catalog.
 #
 # usage: tests/windows/wine_test.sh [--linux-build DIR] [--windows-build DIR] [--keep]
 #   The build directories default to build/winref and build/win under the repository; each
@@ -75,18 +76,22 @@ CONFIGURE=(-DCMAKE_BUILD_TYPE=Release -DUCAC2_WERROR=ON -DUCAC2_BUILD_TESTS=OFF)
 check "Linux build in $LINUX_BUILD" build "$LINUX_BUILD" ucac2 make_sample_catalog
 CONFIGURE=(-DCMAKE_BUILD_TYPE=Release -DUCAC2_WERROR=ON
            -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake")
-check "Windows cross build in $WINDOWS_BUILD" build "$WINDOWS_BUILD" ucac2
+check "Windows cross build in $WINDOWS_BUILD" build "$WINDOWS_BUILD" ucac2 ucac2db
 echo "builds took $(since "$T") s"
 LINUX_EXE=$LINUX_BUILD/ucac2
 SAMPLE_EXE=$LINUX_BUILD/make_sample_catalog
 WINDOWS_EXE=$WINDOWS_BUILD/ucac2.exe
-if [ ! -x "$LINUX_EXE" ] || [ ! -x "$SAMPLE_EXE" ] || [ ! -f "$WINDOWS_EXE" ]; then finish; fi
+WINDOWS_DB_EXE=$WINDOWS_BUILD/ucac2db.exe
+if [ ! -x "$LINUX_EXE" ] || [ ! -x "$SAMPLE_EXE" ] || [ ! -f "$WINDOWS_EXE" ] ||
+   [ ! -f "$WINDOWS_DB_EXE" ]; then finish; fi
 
-# Self-contained: the executable imports only DLLs every Windows has.
-IMPORTS=$(x86_64-w64-mingw32-objdump -p "$WINDOWS_EXE" | sed -n 's/^\s*DLL Name: //p' |
-          tr '[:upper:]' '[:lower:]' | sort | tr '\n' ' ')
-OTHERS=$(echo "$IMPORTS" | tr ' ' '\n' | grep -v -x -e kernel32.dll -e msvcrt.dll -e '')
-check "ucac2.exe imports only system DLLs ($IMPORTS)" test -n "$IMPORTS" -a -z "$OTHERS"
+# Self-contained: each executable imports only DLLs every Windows has.
+for exe in "$WINDOWS_EXE" "$WINDOWS_DB_EXE"; do
+  IMPORTS=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' |
+            tr '[:upper:]' '[:lower:]' | sort | tr '\n' ' ')
+  OTHERS=$(echo "$IMPORTS" | tr ' ' '\n' | grep -v -x -e kernel32.dll -e msvcrt.dll -e '')
+  check "$(basename "$exe") imports only system DLLs ($IMPORTS)" test -n "$IMPORTS" -a -z "$OTHERS"
+done
 
 # --- wine: quiet, no display, a prefix of its own -----------------------------------------
 if ! command -v wine >/dev/null; then
@@ -155,6 +160,20 @@ same_outputs() {  # same_outputs LINUX_DIR WINDOWS_DIR: the 24 zone files and th
 }
 only_outputs() { [ "$(listing "$1")" = "$EXPECTED_FILES" ]; }
 
+# --- the .zip CPack makes of the Windows build ----------------------------------------------
+# Both executables, which run from it, and the README with CR LF line ends, in one folder.
+(cd "$WINDOWS_BUILD" && cpack -G ZIP -B "$SCRATCH/package") >"$SCRATCH/cpack.log" 2>&1
+ZIP=$(find "$SCRATCH/package" -maxdepth 1 -name '*.zip' | head -n 1)
+mkdir -p "$SCRATCH/zip"
+[ -n "$ZIP" ] && (cd "$SCRATCH/zip" && cmake -E tar xf "$ZIP")
+ZIPPED=$SCRATCH/zip/$(basename "${ZIP:-none}" .zip)
+zipped_run() {
+  { wine "$ZIPPED/ucac2.exe" --version && wine "$ZIPPED/ucac2db.exe" --version; } >/dev/null 2>&1
+}
+check "the .zip's ucac2.exe and ucac2db.exe run (--version)" zipped_run
+check "the .zip's README.txt ends its lines with CR LF" \
+  test -s "$ZIPPED/README.txt" -a "$(line_ends "$ZIPPED/README.txt" 2>/dev/null)" = CRLF
+
 # --- complete runs: a catalog sorted by right ascension and a shuffled one ----------------
 T=$(now)
 STARS=3000
@@ -183,6 +202,35 @@ for catalog in sorted shuffled; do
     same_stdout "$L.out" "$W.out"
 done
 echo "complete runs took $(since "$T") s"
+
+# --- ucac2db.exe on the Windows build's database ------------------------------------------
+# db_case NAME STATUS DIR ARGS...: ucac2db.exe run in DIR ends with STATUS.
+db_case() {
+  local name=$1 expected=$2 dir=$3 got
+  shift 3
+  (cd "$dir" && wine "$WINDOWS_DB_EXE" "$@" >"$SCRATCH/db-$name.out" 2>"$SCRATCH/db-$name.err" \
+     </dev/null)
+  got=$?
+  check "ucac2db.exe $*: status $expected ($got)" test "$got" = "$expected"
+}
+T=$(now)
+DB=$SCRATCH/sorted-windows
+db_case help 0 "$DB" --help
+check "ucac2db.exe --help names the verify subcommand" grep -q verify "$SCRATCH/db-help.out"
+db_case version 0 "$DB" --version
+check "ucac2db.exe --version prints its version" grep -q '^ucac2db [0-9]' "$SCRATCH/db-version.out"
+db_case verify 0 "$DB" verify --catalog ..\\sorted
+# One byte flipped in a carried field (the magnitude of a zone file's first entry), which only
+# the comparison with the catalog can see.
+FAULTY=$SCRATCH/faulty-windows
+cp -r "$DB" "$FAULTY"
+ZONE=$(find "$FAULTY" -name 'UCAC2_*.dat' -size +152c | LC_ALL=C sort | head -n 1)
+AT=$((152 + 4 + 8))
+BYTE=$(od -An -tu1 -j $AT -N 1 "$ZONE" | tr -d ' ')
+printf %b "\\0$(printf %03o $((BYTE ^ 1)))" | dd of="$ZONE" bs=1 seek=$AT conv=notrunc 2>/dev/null
+db_case fault 1 "$FAULTY" verify --catalog ..\\sorted
+check "the finding names $(basename "$ZONE")" grep -q "$(basename "$ZONE")" "$SCRATCH/db-fault.err"
+echo "ucac2db runs took $(since "$T") s"
 
 # --- failures: a missing catalog file, a directory where a file should be ----------------
 # fatal_case NAME FILE MESSAGE AS_DIRECTORY SAMPLE_OPTIONS...: the run stops at FILE (made a
@@ -233,6 +281,7 @@ usage_case() {
 T=$(now)
 usage_case question 0 '/?'
 usage_case h 0 /h
+usage_case help 0 --help
 usage_case unknown 1 /x
 usage_case none 1
 check "'/x' is named as an unknown option" \
