@@ -112,10 +112,10 @@ void DescribePlace(const Zone& zone, int band, std::int64_t index, std::int64_t 
                    char (&where)[64]) {
   if (zone.laid_out) {
     std::snprintf(where, sizeof where, "band %d, entry %lld", band,
-                  static_cast<long long>(index + 1));
+                  static_cast<long long>(index) + 1);
   } else {
     std::snprintf(where, sizeof where, "entry %lld of the file",
-                  static_cast<long long>(entry_in_file + 1));
+                  static_cast<long long>(entry_in_file) + 1);
   }
 }
 
@@ -586,7 +586,7 @@ void CompareWithCatalog(Zones& zones, const BlockDigests& stored, const std::str
     char where[256] = "";
     for (const BlockProbe& probe : probes) {
       if (probe.hour != hour || probe.band != band || !probe.located) continue;
-      const auto entry = static_cast<long long>(probe.entry + 1);
+      const auto entry = static_cast<long long>(probe.entry) + 1;
       if (probe.byte >= 0) {
         std::snprintf(where, sizeof where,
                       "; entry %lld differs from %s record %lld (identifier %ld) from byte %d",
