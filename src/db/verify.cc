@@ -107,17 +107,26 @@ std::int32_t RangeIdentifier(bool supplement, std::int64_t k) {
 }
 
 // Where an entry is, for a finding: its block and place there when the head holds, else its
-// place in the file.
-void DescribePlace(const Zone& zone, int band, std::int64_t index, std::int64_t entry_in_file,
-                   char (&where)[64]) {
-  if (zone.laid_out) {
-    std::snprintf(where, sizeof where, "band %d, entry %lld", band,
-                  static_cast<long long>(index) + 1);
-  } else {
-    std::snprintf(where, sizeof where, "entry %lld of the file",
-                  static_cast<long long>(entry_in_file) + 1);
+// place in the file. Spelled out only when a finding needs it.
+struct Place {
+  const Zone* zone;
+  int band;
+  std::int64_t index;    // in its block, or its run of one band
+  std::int64_t in_file;  // among the file's entries
+  char text[64] = "";
+
+  const char* Text() {
+    if (text[0] != '\0') return text;
+    if (zone->laid_out) {
+      std::snprintf(text, sizeof text, "band %d, entry %lld", band,
+                    static_cast<long long>(index) + 1);
+    } else {
+      std::snprintf(text, sizeof text, "entry %lld of the file",
+                    static_cast<long long>(in_file) + 1);
+    }
+    return text;
   }
-}
+};
 
 // Reads the entries of a zone file in fixed blocks and hands each to `visit` with its band
 // (the index's block, or, when the head does not fit the file, the band its declination
@@ -268,13 +277,13 @@ std::int32_t CheckTotals(Zones& zones, Findings& findings, const std::string& da
   return total;
 }
 
-void CheckIdentifier(Identifiers& ids, Zone& zone, const char* where, std::int32_t identifier,
+void CheckIdentifier(Identifiers& ids, Zone& zone, Place& where, std::int32_t identifier,
                      bool flagged_supplement) {
   const bool main = identifier >= 1 && identifier <= ids.limit && identifier <= kLastMainIdentifier;
   const bool supplement =
       identifier > kLastMainIdentifier && identifier - kLastMainIdentifier <= ids.limit;
   if (!main && !supplement) {
-    FileReport(zone.out, "%s: identifier %ld is in neither range", where,
+    FileReport(zone.out, "%s: identifier %ld is in neither range", where.Text(),
                static_cast<long>(identifier));
     return;
   }
@@ -282,13 +291,13 @@ void CheckIdentifier(Identifiers& ids, Zone& zone, const char* where, std::int32
     FileReport(zone.out,
                supplement ? "%s: identifier %ld is a supplement one, cflg bit 7 is clear"
                           : "%s: identifier %ld is a main one, cflg bit 7 is set",
-               where, static_cast<long>(identifier));
+               where.Text(), static_cast<long>(identifier));
   }
   const std::int64_t k = supplement ? identifier - kLastMainIdentifier : identifier;
   std::int64_t& top = supplement ? ids.supplement_top : ids.main_top;
   if (k > top) top = k;
   if (ids.marking && TestAndSet(supplement ? ids.supplement : ids.main, k - 1)) {
-    FileReport(zone.out, "%s: identifier %ld occurs a second time", where,
+    FileReport(zone.out, "%s: identifier %ld occurs a second time", where.Text(),
                static_cast<long>(identifier));
   }
 }
@@ -300,30 +309,29 @@ void ScanZone(Zone& zone, Identifiers& ids, BlockDigests* digests, std::uint8_t*
   const std::int64_t failed = ForEachEntry(
       zone, buffer, progress_done,
       [&](int band, std::int64_t index, std::int64_t in_file, const std::uint8_t* entry) {
-        char where[64];
-        DescribePlace(zone, band, index, in_file, where);
+        Place where{&zone, band, index, in_file};
         const std::uint8_t* record = entry + kIdentifierSize;
         const std::int32_t identifier = LoadLE32(entry);
         const std::int32_t ra = LoadLE32(record + kRightAscensionOffset);
         const std::int32_t dec = LoadLE32(record + kDeclinationOffset);
         if (HourZone(ra) != zone.hour) {
-          FileReport(zone.out, "%s: right ascension %ld mas is not in hour %d", where,
+          FileReport(zone.out, "%s: right ascension %ld mas is not in hour %d", where.Text(),
                      static_cast<long>(ra), zone.hour);
         }
         if (zone.laid_out) {
           if (DeclinationBand(dec) != band) {
-            FileReport(zone.out, "%s: declination %ld mas is not in band %d", where,
+            FileReport(zone.out, "%s: declination %ld mas is not in band %d", where.Text(),
                        static_cast<long>(dec), band);
           }
         } else if (band == kNoZone) {
-          FileReport(zone.out, "%s: declination %ld mas is in no band", where,
+          FileReport(zone.out, "%s: declination %ld mas is in no band", where.Text(),
                      static_cast<long>(dec));
         } else if (band < previous_band) {
-          FileReport(zone.out, "%s: declination %ld mas of band %d, after band %d", where,
+          FileReport(zone.out, "%s: declination %ld mas of band %d, after band %d", where.Text(),
                      static_cast<long>(dec), band, previous_band);
         }
         if (index > 0 && identifier <= previous) {
-          FileReport(zone.out, "%s: identifier %ld after %ld, not increasing", where,
+          FileReport(zone.out, "%s: identifier %ld after %ld, not increasing", where.Text(),
                      static_cast<long>(identifier), static_cast<long>(previous));
         }
         CheckIdentifier(ids, zone, where, identifier,
@@ -401,10 +409,9 @@ void ReportMissing(Zones& zones, Identifiers& ids, Findings& findings, const std
       continue;
     }
     Zone& zone = zones[static_cast<std::size_t>(run.hour)];
-    char where[64];
-    DescribePlace(zone, run.band, run.entry, run.entry, where);
+    Place where{&zone, run.band, run.entry, run.entry};
     FileReport(zone.out, "%s; its neighbour %ld is at %s", missing,
-               static_cast<long>(run.neighbour), where);
+               static_cast<long>(run.neighbour), where.Text());
   }
   if (more > 0) {
     for (std::int64_t i = 0; i < more; ++i) CountOnly(findings);
