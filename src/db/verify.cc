@@ -507,7 +507,8 @@ void CheckReport(const Zones& zones, Findings& findings, const std::string& data
   std::size_t position = 0;
   for (std::size_t i = 0; i < expected.size(); ++i) {
     if (position >= actual.size()) {
-      FileReport(out, "ends after line %zu, the zone files imply %zu lines", i, expected.size());
+      FileReport(out, "ends after line %lld, the zone files imply %lld lines",
+                 static_cast<long long>(i), static_cast<long long>(expected.size()));
       break;
     }
     const std::size_t end = actual.find('\n', position);
@@ -517,14 +518,16 @@ void CheckReport(const Zones& zones, Findings& findings, const std::string& data
         hour == kNoHour ||
         (hour == kAllHours ? all_usable : zones[static_cast<std::size_t>(hour)].laid_out);
     if (usable && actual.compare(position, next - position, expected[i]) != 0) {
-      FileReport(out, "line %zu reads \"%s\", the zone files imply \"%s\"", i + 1,
+      FileReport(out, "line %lld reads \"%s\", the zone files imply \"%s\"",
+                 static_cast<long long>(i) + 1,
                  Shown(actual.data() + position, next - position).c_str(),
                  Shown(expected[i].data(), expected[i].size()).c_str());
     }
     position = next;
   }
   if (position < actual.size() || static_cast<std::uint64_t>(size) > actual.size()) {
-    FileReport(out, "more than the %zu lines the zone files imply", expected.size());
+    FileReport(out, "more than the %lld lines the zone files imply",
+               static_cast<long long>(expected.size()));
   }
   FinishFile(out);
 }
