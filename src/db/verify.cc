@@ -410,7 +410,7 @@ void ReportMissing(Zones& zones, Identifiers& ids, Findings& findings, const std
     }
     Zone& zone = zones[static_cast<std::size_t>(run.hour)];
     Place where{&zone, run.band, run.entry, run.entry};
-    FileReport(zone.out, "%s; its neighbour %ld is at %s", missing,
+    FileReport(zone.out, "%s; the nearest identifier present, %ld, is at %s", missing,
                static_cast<long>(run.neighbour), where.Text());
   }
   if (more > 0) {
