@@ -18,6 +18,10 @@ constexpr std::int64_t kNanoMasPerArcsecond = kNanoMasPerArcminute / 60;
 constexpr std::int64_t kFullCircle = 360 * kNanoMasPerDegree;
 constexpr std::int64_t kPole = 90 * kNanoMasPerDegree;
 constexpr std::int64_t kMaxRadius = 180 * kNanoMasPerDegree;
+// Every kept fraction digit is a whole number of nano-mas in each unit.
+static_assert(kNanoMasPerDegree % kFractionScale == 0 &&
+              kNanoMasPerTimeSecond % kFractionScale == 0 &&
+              kNanoMasPerArcsecond % kFractionScale == 0);
 
 /// A number as typed: its integer part, its first kFractionDigits fraction digits as an
 /// integer, and whether any later digit was not zero.
