@@ -52,10 +52,10 @@ std::vector<Star> ReadCatalog(const fs::path& dir) {
 // The angle between two positions in arcseconds, by the vector form.
 double Separation(double ra1, double dec1, double ra2, double dec2) {
   const double r = kPi / 180;
-  const double a[3] = {std::cos(dec1 * r) * std::cos(ra1 * r), std::cos(dec1 * r) * std::sin(ra1 * r),
-                       std::sin(dec1 * r)};
-  const double b[3] = {std::cos(dec2 * r) * std::cos(ra2 * r), std::cos(dec2 * r) * std::sin(ra2 * r),
-                       std::sin(dec2 * r)};
+  const double a[3] = {std::cos(dec1 * r) * std::cos(ra1 * r),
+                       std::cos(dec1 * r) * std::sin(ra1 * r), std::sin(dec1 * r)};
+  const double b[3] = {std::cos(dec2 * r) * std::cos(ra2 * r),
+                       std::cos(dec2 * r) * std::sin(ra2 * r), std::sin(dec2 * r)};
   const double cross[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2],
                            a[0] * b[1] - a[1] * b[0]};
   const double sine = std::sqrt(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
@@ -92,9 +92,9 @@ const char* const kPlanted =
     "--count z001:4 --set z001:0:123456789:-324000000 --set z001:1:0:-323999999 "
     "--count s36:4 --set s36:0:0:324000000 --set s36:1:648000000:323999000 "
     "--count z191:5 --set z191:0:54000000:18000000 --set z191:1:53999990:18000005 "
-    "--set z191:2:54000034:18000010 "
+    "--set z191:2:54000034:18000010 --set z191:3:53999999:18000020 "
     "--count z201:4 --set z201:0:135000000:36000000 --set z201:1:135000020:36000003 "
-    "--count z200:3 --set z200:0:135000010:35999995 "
+    "--count z200:3 --set z200:0:135000010:35999995 --set z200:1:135000000:35999999 "
     "--count z021:3 --set z021:0:500000000:-288000000 "
     "--count z020:3 --set z020:0:500000000:-288000001 "
     "--count z150:4 --set z150:0:699840000:-54720000 --set z150:1:699840000:-54720000";
@@ -167,6 +167,7 @@ const ConeCase kCones[] = {
     {"band_border", "37.5", "10", "0.02", 37.5, 10, 0.02},
     {"band_border_south", "138.888889", "-80", "0.05", 138.888889, -80, 0.05},
     {"tie_by_identifier", "12:57:36", "-15:12:00", "0.3", 194.4, -15.2, 0.3},
+    {"widest_inside_a_band", "300", "45", "3", 300, 45, 3},
     {"ten_degrees", "100", "-30", "10", 100, -30, 10},
     {"hemisphere", "200", "20", "90", 200, 20, 90},
     {"nearly_all_sky", "0", "0", "179", 0, 0, 179},
@@ -199,14 +200,14 @@ TEST_F(Find, ConesMatchBruteForceScan) {
     }
     const std::vector<const Star*> first =
         Run({"--ra", c.ra, "--dec", c.dec, "--radius", c.radius, "--limit", "3"}, true);
-    EXPECT_EQ(first, std::vector<const Star*>(found.begin(),
-                                              found.begin() + std::min<std::size_t>(3, found.size())));
+    EXPECT_EQ(first, std::vector<const Star*>(
+                         found.begin(), found.begin() + std::min<std::size_t>(3, found.size())));
   }
 }
 
 struct BoxCase {
   const char* name;
-  const char* text[4];  // RA1 RA2 DEC1 DEC2 as typed
+  const char* text[4];                                // RA1 RA2 DEC1 DEC2 as typed
   std::int64_t ra_first, ra_last, dec_low, dec_high;  // the stars' mas that lie on the edges
 };
 
@@ -215,14 +216,33 @@ const BoxCase kBoxes[] = {
     {"meridian_0h_only", {"0", "0", "-90", "90"}, 0, 0, -324000000, 324000000},
     {"not_0h", {"0.0000001", "359.9999999", "-1", "1"}, 1, 1295999999, -3600000, 3600000},
     {"hour_border", {"14.99", "15.01", "4", "6"}, 53964000, 54036000, 14400000, 21600000},
+    // Just short of 15h and of +10 degrees: stars the compiler files in the next hour or band.
+    {"west_of_hour_border",
+     {"14.9", "14.99999975", "4", "6"},
+     53640000,
+     53999999,
+     14400000,
+     21600000},
+    {"south_of_band_border",
+     {"37", "38", "9.9", "9.9999999"},
+     133200000,
+     136800000,
+     35640000,
+     35999999},
     {"band_border", {"37", "38", "9.99", "10.01"}, 133200000, 136800000, 35964000, 36036000},
     {"fractional_edges",
      {"123.4567891", "131.7890123", "-20:20:20.5", "-11.987654321"},
-     444444441, 474440444, -73220500, -43155556},
+     444444441,
+     474440444,
+     -73220500,
+     -43155556},
     {"north_cap", {"0", "360", "80", "90"}, 0, kFullCircle, 288000000, 324000000},
     {"south_cap_across_0h",
      {"20:00:00", "04:00:00", "-90", "-85"},
-     1080000000, 216000000, -324000000, -306000000},
+     1080000000,
+     216000000,
+     -324000000,
+     -306000000},
     {"whole_sky", {"0", "360", "-90", "90"}, 0, kFullCircle, -324000000, 324000000},
     {"empty", {"100", "100.001", "60", "60.001"}, 360000000, 360003600, 216000000, 216003600},
 };
@@ -297,16 +317,17 @@ TEST(FindFields, EveryFieldInItsUnit) {
     return bytes;
   };
   // A main star just south of the equator.
-  WriteFileBytes(tmp.path() / "cat" / "z180",
-                 record({{0, 4, 1},        {4, 4, -1},         {8, 2, -5},      {10, 1, -127},
-                         {11, 1, 127},     {12, 1, 3},         {13, 1, 0},      {14, 1, -2},
-                         {15, 1, 0x41},    {16, 2, -1500},     {18, 2, 25000},  {20, 4, -12345},
-                         {24, 4, 7},       {28, 1, -100},      {29, 1, 5},      {30, 1, -27},
-                         {31, 1, -126},    {32, 4, 123456789}, {36, 2, -1},     {38, 2, 15000},
-                         {40, 2, 32767},   {42, 1, -127},      {43, 1, 1}}));
+  WriteFileBytes(
+      tmp.path() / "cat" / "z180",
+      record({{0, 4, 1},      {4, 4, -1},      {8, 2, -5},         {10, 1, -127}, {11, 1, 127},
+              {12, 1, 3},     {13, 1, 0},      {14, 1, -2},        {15, 1, 0x41}, {16, 2, -1500},
+              {18, 2, 25000}, {20, 4, -12345}, {24, 4, 7},         {28, 1, -100}, {29, 1, 5},
+              {30, 1, -27},   {31, 1, -126},   {32, 4, 123456789}, {36, 2, -1},   {38, 2, 15000},
+              {40, 2, 32767}, {42, 1, -127},   {43, 1, 1}}));
   // A supplement star: epochs in hundredths of a year.
-  WriteFileBytes(tmp.path() / "cat" / "s19", record({{0, 4, 1295999999}, {4, 4, 17999999},
-                                                     {15, 1, 0x80}, {16, 2, 1650}, {18, 2, -5}}));
+  WriteFileBytes(
+      tmp.path() / "cat" / "s19",
+      record({{0, 4, 1295999999}, {4, 4, 17999999}, {15, 1, 0x80}, {16, 2, 1650}, {18, 2, -5}}));
   fs::create_directory(tmp.path() / "db");
   ASSERT_EQ(RunProgram(UCAC2_EXE, {"../cat"}, tmp.path() / "db").status, 0);
   const RunResult run = RunDb(tmp.path() / "db", {"find", "--box", "0", "360", "-90", "90"});
@@ -331,7 +352,8 @@ TEST(FindFields, EveryFieldInItsUnit) {
   RunResult missing = RunDb(tmp.path() / "db", cone_0h);
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.err, "./UCAC2_00.dat: missing or unreadable zone file\n");
-  RunResult elsewhere = RunDb(tmp.path() / "db", {"find", "--ra", "100", "--dec", "0", "--radius", "1"});
+  RunResult elsewhere =
+      RunDb(tmp.path() / "db", {"find", "--ra", "100", "--dec", "0", "--radius", "1"});
   EXPECT_EQ(elsewhere.status, 0);
   EXPECT_EQ(elsewhere.out, SplitLines(run.out)[0] + ",dist_arcsec\n");
 }
@@ -385,9 +407,9 @@ Picture Map(const fs::path& dir, const std::vector<std::string>& args) {
   const std::string png = ReadFileBytes(dir / "sky.png");
   Picture picture;
   int channels = 0;
-  stbi_uc* decoded =
-      stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(png.data()), static_cast<int>(png.size()),
-                            &picture.width, &picture.height, &channels, 3);
+  stbi_uc* decoded = stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(png.data()),
+                                           static_cast<int>(png.size()), &picture.width,
+                                           &picture.height, &channels, 3);
   EXPECT_NE(decoded, nullptr);
   if (decoded == nullptr) return picture;
   picture.pixels.assign(decoded, decoded + 3 * picture.width * picture.height);
@@ -413,7 +435,8 @@ TEST(SkyMap, StarsShowWhereTheyStandAndMissingFilesAsEmptyStrips) {
   EXPECT_EQ(empty.width, 100);
   EXPECT_EQ(empty.height, 50);
   // One star at RA 30.5, Dec +45.25 degrees: RA grows to the left, north is up.
-  MakeCatalog(tmp.path() / "one", "--stars 0 --bss 0 --count s28:1 --set s28:0:109800000:162900000");
+  MakeCatalog(tmp.path() / "one",
+              "--stars 0 --bss 0 --count s28:1 --set s28:0:109800000:162900000");
   const Picture one = Map(tmp.path(), {"--catalog", "one", "--width", "100"});
   EXPECT_EQ(Differences(one, empty), (std::vector<std::pair<int, int>>{{99 - 8, 12}}));
   // The database draws the same picture as its catalog.
