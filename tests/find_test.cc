@@ -30,7 +30,7 @@ struct Star {
 
 std::int32_t Load32(const std::string& bytes, std::size_t at) {
   std::uint32_t u = 0;
-  for (int i = 3; i >= 0; --i) u = (u << 8) | static_cast<unsigned char>(bytes[at + i]);
+  for (std::size_t i = 4; i-- > 0;) u = (u << 8) | static_cast<unsigned char>(bytes[at + i]);
   return static_cast<std::int32_t>(u);
 }
 
@@ -198,10 +198,10 @@ TEST_F(Find, ConesMatchBruteForceScan) {
         EXPECT_LT(before->id, found[i]->id);
       }
     }
-    const std::vector<const Star*> first =
-        Run({"--ra", c.ra, "--dec", c.dec, "--radius", c.radius, "--limit", "3"}, true);
-    EXPECT_EQ(first, std::vector<const Star*>(
-                         found.begin(), found.begin() + std::min<std::size_t>(3, found.size())));
+    std::vector<const Star*> first3 = found;
+    first3.resize(std::min<std::size_t>(3, found.size()));
+    EXPECT_EQ(Run({"--ra", c.ra, "--dec", c.dec, "--radius", c.radius, "--limit", "3"}, true),
+              first3);
   }
 }
 
@@ -263,6 +263,7 @@ TEST_F(Find, BoxesMatchBruteForceScan) {
       return x.first != y.first ? x.first < y.first : x.second->id < y.second->id;
     });
     std::vector<const Star*> stars;
+    stars.reserve(expected.size());
     for (const auto& e : expected) stars.push_back(e.second);
     const std::vector<std::string> box = {"--box", b.text[0], b.text[1], b.text[2], b.text[3]};
     EXPECT_EQ(Run(box, false), stars);
@@ -311,7 +312,8 @@ TEST(FindFields, EveryFieldInItsUnit) {
     std::string bytes(44, '\0');
     for (const auto& [offset, width, value] : items) {
       for (std::int64_t i = 0; i < width; ++i) {
-        bytes[offset + i] = static_cast<char>(static_cast<std::uint64_t>(value) >> (8 * i));
+        bytes[static_cast<std::size_t>(offset + i)] =
+            static_cast<char>(static_cast<std::uint64_t>(value) >> (8 * i));
       }
     }
     return bytes;
@@ -386,9 +388,9 @@ TEST(StarOrder, FirstStarsInOrderUnderAnyBound) {
                                                                ucac2::LoadLE32(star.entry));
           },
           &emitted));
-      const auto wanted = limit < 0 ? sorted.size() : std::min<std::size_t>(limit, sorted.size());
-      EXPECT_EQ(emitted, decltype(sorted)(sorted.begin(), sorted.begin() + wanted))
-          << capacity << " " << limit;
+      decltype(sorted) wanted = sorted;
+      if (limit >= 0) wanted.resize(std::min(static_cast<std::size_t>(limit), sorted.size()));
+      EXPECT_EQ(emitted, wanted) << capacity << " " << limit;
     }
   }
 }
@@ -396,7 +398,10 @@ TEST(StarOrder, FirstStarsInOrderUnderAnyBound) {
 struct Picture {
   int width = 0, height = 0;
   std::vector<std::uint8_t> pixels;  // RGB, row by row from the top
-  const std::uint8_t* At(int x, int y) const { return &pixels[3 * (y * width + x)]; }
+  const std::uint8_t* At(int x, int y) const {
+    return &pixels[3 * (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                        static_cast<std::size_t>(x))];
+  }
 };
 
 Picture Map(const fs::path& dir, const std::vector<std::string>& args) {
@@ -412,7 +417,7 @@ Picture Map(const fs::path& dir, const std::vector<std::string>& args) {
                                            &picture.height, &channels, 3);
   EXPECT_NE(decoded, nullptr);
   if (decoded == nullptr) return picture;
-  picture.pixels.assign(decoded, decoded + 3 * picture.width * picture.height);
+  picture.pixels.assign(decoded, decoded + std::ptrdiff_t{3} * picture.width * picture.height);
   stbi_image_free(decoded);
   return picture;
 }
@@ -452,7 +457,7 @@ TEST(SkyMap, StarsShowWhereTheyStandAndMissingFilesAsEmptyStrips) {
   const Picture gap = Map(tmp.path(), {"--catalog", "gap", "--width", "720"});
   ASSERT_EQ(gap.height, 360);
   const auto row_empty = [&blank](const Picture& p, int y) {
-    return std::equal(p.At(0, y), p.At(0, y) + 3 * p.width, blank.At(0, y));
+    return std::equal(p.At(0, y), p.At(0, y) + std::ptrdiff_t{3} * p.width, blank.At(0, y));
   };
   EXPECT_TRUE(row_empty(gap, 210));
   EXPECT_FALSE(row_empty(full, 210));

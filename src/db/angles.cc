@@ -5,8 +5,7 @@
 namespace ucac2 {
 namespace {
 
-constexpr int kFractionDigits = 12;
-constexpr std::int64_t kFractionScale = 1000000000000;  // 10^kFractionDigits
+constexpr std::int64_t kFractionScale = 1000000000000;  // 12 fraction digits are kept
 // Bounds the integer part before it is scaled, so that no product can overflow.
 constexpr std::int64_t kMaxWhole = 1000;
 
