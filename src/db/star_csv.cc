@@ -4,6 +4,7 @@
 #include "db/star_csv.h"
 
 #include <charconv>
+#include <cmath>
 #include <string>
 
 #include "base/catalog_files.h"
@@ -133,10 +134,10 @@ std::size_t FormatStarLine(const std::uint8_t* entry, bool with_distance, double
   line.Integer(Offset8(entry, kTwoMassPhotometryOffset));
   line.Integer(Offset8(entry, kTwoMassContaminationOffset));
   if (with_distance) {
-    line.p = std::to_chars(line.p, line.p + 32, distance_arcsec, std::chars_format::fixed, 6).ptr;
-  } else {
-    --line.p;  // the last comma
+    // Microarcseconds: far below the milliarcsecond of the positions, and cheap to print.
+    line.Fixed(std::llround(distance_arcsec * 1e6), 6);
   }
+  --line.p;  // the last comma
   *line.p++ = '\n';
   return static_cast<std::size_t>(line.p - out);
 }
