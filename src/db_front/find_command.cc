@@ -72,16 +72,20 @@ void AddFindCommand(CLI::App& app, int& status) {
       "find",
       "Prints the stars of a cone or a box of the sky as CSV: a cone's by distance from its "
       "centre, a box's by right ascension from RA1.");
-  find->add_option("--db", options->db, "the database folder (default: the current one)");
-  find->add_option("--ra", options->ra,
-                   "the cone's centre: right ascension, degrees or hh:mm:ss.s");
-  find->add_option("--dec", options->dec, "the cone's centre: declination, degrees or +dd:mm:ss.s");
-  find->add_option("--radius", options->radius, "the cone's radius in degrees");
+  find->add_option("--db", options->db, "the database folder (default: the current one)")
+      ->type_name("DIR");
+  find->add_option("--ra", options->ra, "the cone's centre: right ascension, degrees or hh:mm:ss.s")
+      ->type_name("RA");
+  find->add_option("--dec", options->dec, "the cone's centre: declination, degrees or +dd:mm:ss.s")
+      ->type_name("DEC");
+  find->add_option("--radius", options->radius, "the cone's radius in degrees")->type_name("R");
   find->add_option("--box", options->box,
                    "a box RA1 RA2 DEC1 DEC2, RA from RA1 eastward to RA2 (across 0h when RA1 > "
                    "RA2), DEC1 <= DEC2")
-      ->expected(4);
+      ->expected(4)
+      ->type_name("RA1 RA2 DEC1 DEC2");
   find->add_option("--limit", options->limit, "print only the first N stars")
+      ->type_name("N")
       ->check(CLI::NonNegativeNumber);
   find->callback([options, &status] {
     const Region region = ReadRegion(*options);

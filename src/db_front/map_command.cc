@@ -28,9 +28,12 @@ void AddMapCommand(CLI::App& app, int& status) {
   map->add_option("OUT.png", options->output, "the picture to write")->required();
   CLI::Option* db =
       map->add_option("--db", options->db, "the database folder (default: the current one)");
+  db->type_name("DIR");
   map->add_option("--catalog", options->catalog, "draw the catalog in this folder instead")
+      ->type_name("DIR")
       ->excludes(db);
   map->add_option("--width", options->width, "the width in pixels; the height is half of it")
+      ->type_name("N")
       ->check(CLI::Range(kMinMapWidth, kMaxMapWidth));
   map->callback([options, &status] {
     Findings findings;
