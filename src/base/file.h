@@ -54,6 +54,11 @@ bool CreateEmptyFile(const char* path, Links links = Links::kRefuse);
 /// fails too).
 File OpenForReading(const char* path);
 
+/// Creates a new, empty file in the system's folder for temporary files, open for binary
+/// reading and writing, that disappears when it is closed or the process ends; not open on
+/// failure.
+File CreateTemporaryFile();
+
 /// Opens an existing file for binary, append-only writing; never creates one. A symbolic
 /// link at `path` is refused or followed as `links` says.
 File OpenForAppending(const char* path, Links links = Links::kRefuse);

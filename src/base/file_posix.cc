@@ -6,6 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "base/faults.h"
 #include "base/file.h"
 
@@ -64,6 +67,19 @@ File OpenForReading(const char* path) {
   if (file.is_open() && (::fstat(Descriptor(file), &info) != 0 || !S_ISREG(info.st_mode))) {
     file.Close();
   }
+  return file;
+}
+
+File CreateTemporaryFile() {
+  if (Strikes(FaultCall::kCreate)) return File();
+  const char* folder = std::getenv("TMPDIR");
+  if (folder == nullptr || folder[0] == '\0') folder = "/tmp";
+  char path[4096];
+  const int length = std::snprintf(path, sizeof path, "%s/ucac2db-XXXXXX", folder);
+  if (length < 0 || static_cast<std::size_t>(length) >= sizeof path) return File();
+  File file(::mkostemp(path, O_CLOEXEC));
+  // Unlinked at once: the data lives as long as the descriptor, and nothing is left behind.
+  if (file.is_open()) ::unlink(path);
   return file;
 }
 

@@ -145,6 +145,21 @@ File OpenForReading(const char* path) {
   return file;
 }
 
+File CreateTemporaryFile() {
+  if (Strikes(FaultCall::kCreate)) return File();
+  wchar_t folder[MAX_PATH + 1];
+  wchar_t path[MAX_PATH + 1];
+  const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
+  if (length == 0 || length > MAX_PATH || ::GetTempFileNameW(folder, L"u2d", 0, path) == 0) {
+    return File();
+  }
+  const HANDLE handle =
+      ::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) ::DeleteFileW(path);
+  return FromHandle(handle);
+}
+
 File OpenForAppending(const char* path, Links links) {
   if (Strikes(FaultCall::kOpen)) return File();
   // Append rights without write rights: every write lands at the end of the file.

@@ -1,11 +1,48 @@
-// Placeholder until the map subcommand is built.
+// The map subcommand: an all-sky density picture of the database or of a catalog.
+#include <memory>
+#include <string>
+
+#include "db/findings.h"
+#include "db/sky_map.h"
 #include "db_front/commands.h"
 
 namespace ucac2 {
+namespace {
+
+struct MapOptions {
+  std::string output;
+  std::string db = ".";
+  std::string catalog;
+  int width = kDefaultMapWidth;
+};
+
+}  // namespace
 
 void AddMapCommand(CLI::App& app, int& status) {
-  (void)app;
-  (void)status;
+  auto options = std::make_shared<MapOptions>();
+  CLI::App* map = app.add_subcommand(
+      "map",
+      "Draws the star density of the whole sky into a PNG picture: 24h at the left edge, 0h "
+      "at the right, north up, a logarithmic colour scale, a grid every 2 hours and 30 "
+      "degrees. A missing catalog file shows as an empty strip.");
+  map->add_option("OUT.png", options->output, "the picture to write")->required();
+  CLI::Option* db =
+      map->add_option("--db", options->db, "the database folder (default: the current one)");
+  db->type_name("DIR");
+  map->add_option("--catalog", options->catalog, "draw the catalog in this folder instead")
+      ->type_name("DIR")
+      ->excludes(db);
+  map->add_option("--width", options->width, "the width in pixels; the height is half of it")
+      ->type_name("N")
+      ->check(CLI::Range(kMinMapWidth, kMaxMapWidth));
+  map->callback([options, &status] {
+    Findings findings;
+    SkyMap sky = MakeSkyMap(options->width);
+    const bool counted = options->catalog.empty() ? CountDatabase(sky, options->db, findings)
+                                                  : CountCatalog(sky, options->catalog, findings);
+    if (counted) WriteSkyMap(sky, options->output, findings);
+    status = FindingsStatus(findings);
+  });
 }
 
 }  // namespace ucac2

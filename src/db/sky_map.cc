@@ -1,0 +1,180 @@
+// Drawing the density map and encoding it as PNG with stb_image_write, written through the
+// platform's files.
+#include "db/sky_map.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "base/catalog_files.h"
+#include "base/file.h"
+#include "base/star_record.h"
+#include "db/open_zone_file.h"
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STBI_WRITE_NO_STDIO
+#include <stb_image_write.h>
+
+namespace ucac2 {
+namespace {
+
+constexpr std::int64_t kFullCircleMas = 1296000000;
+constexpr std::int64_t kPoleMas = 324000000;
+constexpr std::size_t kReadEntries = 5461;  // just under 256 KiB of entries a read
+constexpr std::size_t kReadRecords = 5957;  // just under 256 KiB of records a read
+constexpr int kChannels = 3;
+constexpr int kHourLines = 12;  // every 2 hours
+constexpr int kDecLines = 6;    // every 30 degrees
+constexpr int kGridShare = 64;  // of 256: how much a grid line lightens a pixel
+
+struct Rgb {
+  double r, g, b;
+};
+
+// The colour scale, from one star per pixel to the densest; an empty pixel is black.
+constexpr Rgb kScale[] = {
+    {25, 12, 70}, {90, 25, 140}, {190, 55, 100}, {245, 140, 40}, {255, 250, 200}};
+
+Rgb ScaleColour(double t) {
+  constexpr int kSteps = static_cast<int>(std::size(kScale)) - 1;
+  const double at = std::clamp(t, 0.0, 1.0) * kSteps;
+  const int step = std::min(static_cast<int>(at), kSteps - 1);
+  const double f = at - step;
+  const Rgb& a = kScale[step];
+  const Rgb& b = kScale[step + 1];
+  return {a.r + (b.r - a.r) * f, a.g + (b.g - a.g) * f, a.b + (b.b - a.b) * f};
+}
+
+std::uint8_t Channel(double value, bool grid) {
+  const int level = static_cast<int>(std::lround(value));
+  const int lit = grid ? level + ((255 - level) * kGridShare) / 256 : level;
+  return static_cast<std::uint8_t>(std::clamp(lit, 0, 255));
+}
+
+struct PngSink {
+  File file;
+  bool failed = false;
+};
+
+void WritePng(void* context, void* data, int size) {
+  auto& sink = *static_cast<PngSink*>(context);
+  if (!sink.failed && !WriteBytes(sink.file, data, static_cast<std::size_t>(size))) {
+    sink.failed = true;
+  }
+}
+
+}  // namespace
+
+SkyMap MakeSkyMap(int width) {
+  SkyMap map;
+  map.width = width;
+  map.height = width / 2;
+  map.counts.assign(static_cast<std::size_t>(map.width) * static_cast<std::size_t>(map.height), 0);
+  return map;
+}
+
+void CountStar(SkyMap& map, std::int32_t ra, std::int32_t dec) {
+  if (ra < 0 || ra >= kFullCircleMas || dec < -kPoleMas || dec > kPoleMas) return;
+  const std::int64_t column = map.width - 1 - std::int64_t{ra} * map.width / kFullCircleMas;
+  std::int64_t row = (kPoleMas - dec) * map.height / (2 * kPoleMas);
+  if (row == map.height) row = map.height - 1;  // the south pole itself
+  ++map.counts[static_cast<std::size_t>(row * map.width + column)];
+}
+
+bool CountDatabase(SkyMap& map, const std::string& db, Findings& findings) {
+  std::vector<std::uint8_t> buffer(kReadEntries * kEntrySize);
+  for (int hour = 0; hour < kHourZones; ++hour) {
+    const std::string path = ZoneFilePath(db, hour);
+    File file;
+    ZoneHead head;
+    if (!OpenZoneFile(path.c_str(), &file, &head, findings)) return false;
+    // The blocks follow the head one after another: the whole rest of the file is entries.
+    auto left = static_cast<std::size_t>(head.hour_count);
+    while (left > 0) {
+      const std::size_t count = std::min(left, kReadEntries);
+      const std::size_t size = count * kEntrySize;
+      if (ReadBytes(file, buffer.data(), size) != static_cast<std::int64_t>(size)) {
+        Report(findings, path.c_str(), "cannot be read");
+        return false;
+      }
+      for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* record = buffer.data() + i * kEntrySize + kIdentifierSize;
+        CountStar(map, LoadLE32(record + kRightAscensionOffset),
+                  LoadLE32(record + kDeclinationOffset));
+      }
+      left -= count;
+    }
+  }
+  return true;
+}
+
+bool CountCatalog(SkyMap& map, const std::string& catalog, Findings& findings) {
+  std::vector<std::uint8_t> buffer(kReadRecords * kRecordSize);
+  for (int n = 1; n <= kCatalogFiles; ++n) {
+    const std::string path = PathIn(catalog, CatalogFileAt(n).name);
+    File file = OpenForReading(path.c_str());
+    if (!file.is_open()) {
+      Note("%s: missing or unreadable, shown as an empty strip", path.c_str());
+      continue;
+    }
+    for (;;) {
+      const std::int64_t got = ReadBytes(file, buffer.data(), buffer.size());
+      if (got < 0) {
+        Report(findings, path.c_str(), "cannot be read");
+        return false;
+      }
+      // A piece of a record at the end counts nothing.
+      const auto records = static_cast<std::size_t>(got) / kRecordSize;
+      for (std::size_t i = 0; i < records; ++i) {
+        const std::uint8_t* record = buffer.data() + i * kRecordSize;
+        CountStar(map, LoadLE32(record + kRightAscensionOffset),
+                  LoadLE32(record + kDeclinationOffset));
+      }
+      if (static_cast<std::size_t>(got) < buffer.size()) break;
+    }
+  }
+  return true;
+}
+
+bool WriteSkyMap(SkyMap& map, const std::string& path, Findings& findings) {
+  const std::uint32_t densest =
+      map.counts.empty() ? 0 : *std::max_element(map.counts.begin(), map.counts.end());
+  const double scale = std::log1p(static_cast<double>(std::max<std::uint32_t>(densest, 1)));
+  std::vector<bool> grid_column(static_cast<std::size_t>(map.width), false);
+  std::vector<bool> grid_row(static_cast<std::size_t>(map.height), false);
+  for (int k = 1; k < kHourLines; ++k)
+    grid_column[static_cast<std::size_t>(k * map.width / kHourLines)] = true;
+  for (int k = 1; k < kDecLines; ++k)
+    grid_row[static_cast<std::size_t>(k * map.height / kDecLines)] = true;
+  std::vector<std::uint8_t> pixels(map.counts.size() * kChannels);
+  for (int y = 0; y < map.height; ++y) {
+    for (int x = 0; x < map.width; ++x) {
+      const std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(map.width) +
+                             static_cast<std::size_t>(x);
+      const std::uint32_t count = map.counts[at];
+      const Rgb colour =
+          count == 0 ? Rgb{0, 0, 0} : ScaleColour(std::log1p(static_cast<double>(count)) / scale);
+      const bool grid =
+          grid_column[static_cast<std::size_t>(x)] || grid_row[static_cast<std::size_t>(y)];
+      pixels[at * kChannels] = Channel(colour.r, grid);
+      pixels[at * kChannels + 1] = Channel(colour.g, grid);
+      pixels[at * kChannels + 2] = Channel(colour.b, grid);
+    }
+  }
+  std::vector<std::uint32_t>().swap(map.counts);
+  stbi_write_png_compression_level = 4;
+  PngSink sink;
+  if (CreateEmptyFile(path.c_str())) sink.file = OpenForAppending(path.c_str());
+  if (!sink.file.is_open()) {
+    Report(findings, path.c_str(), "cannot be created");
+    return false;
+  }
+  if (stbi_write_png_to_func(WritePng, &sink, map.width, map.height, kChannels, pixels.data(),
+                             map.width * kChannels) == 0 ||
+      sink.failed) {
+    Report(findings, path.c_str(), "cannot be written");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace ucac2

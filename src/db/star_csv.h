@@ -1,0 +1,22 @@
+// A zone-file entry as a line of CSV: every field of the star decoded into its natural unit.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace ucac2 {
+
+/// Room for any line FormatStarLine writes, its line end included.
+inline constexpr std::size_t kMaxStarLineSize = 512;
+
+/// The header line of the CSV, "\n" included; with the column "dist_arcsec" last when
+/// `with_distance`.
+const char* StarCsvHeader(bool with_distance);
+
+/// Writes the line of the 48-byte entry at `entry` into `out` (kMaxStarLineSize bytes) and
+/// returns its size, "\n" included. The distance in arcseconds is appended when
+/// `with_distance`.
+std::size_t FormatStarLine(const std::uint8_t* entry, bool with_distance, double distance_arcsec,
+                           char* out);
+
+}  // namespace ucac2
