@@ -22,7 +22,7 @@ done
 check() {  # check NAME COMMAND...: passes when COMMAND succeeds; what it printed shows if not
   local out
   if out=$("${@:2}" 2>&1); then PASSED=$((PASSED + 1)) && echo "ok   - $1"; return; fi
-  FAILED=$((FAILED + 1)) && echo "FAIL - $1" && sed '/^$/d; s/^/       /' <<<"$out" | head -n 30
+  FAILED=$((FAILED + 1)) && echo "FAIL - $1" && sed '/^$/d; s/^/       /' <<<"$out" | head -n 12
 }
 finish() {
   [ -z "$S" ] || wineserver -k >/dev/null 2>&1
