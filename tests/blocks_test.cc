@@ -11,12 +11,12 @@
 #include "base/faults.h"
 #include "base/star_record.h"
 #include "base/zones.h"
-#include "catalog_checker.h"
 #include "compile/formats.h"
 #include "compile/placement.h"
 #include "compile/record_reader.h"
 #include "compile/report.h"
 #include "compile/work_files.h"
+#include "test_util.h"
 
 namespace ucac2_test {
 namespace {
