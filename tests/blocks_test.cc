@@ -133,7 +133,8 @@ TEST(WorkFilesDeathTest, DeletedFilesAreFatalAndLinksAreRefusedWhereOutputsFollo
               kExitsWithOne, kLost);
   EXPECT_FALSE(fs::exists("TMPB00703") || fs::exists("TMPA009")) << "append never creates";
   EXPECT_EQ(ReadFileBytes("TMPA002"), Item(1)) << "written before";
-  // A symbolic link at a work-file name, to a file or to nothing, is never followed.
+  // A symbolic link at a work-file name, to a file or to nothing, is never followed: neither
+  // one there before the run, nor one put there after the run created the file.
   WriteFileBytes("target", "keep");
   for (const char* target : {"target", "dangling"}) {
     fs::remove("TMPA007");
@@ -141,6 +142,10 @@ TEST(WorkFilesDeathTest, DeletedFilesAreFatalAndLinksAreRefusedWhereOutputsFollo
     EXPECT_EXIT((ucac2::NameHourFiles(h), ucac2::CreateAll(h)), kExitsWithOne,
                 "^FTL \\*\\*\\* Unable to open a temporary file\n$");
   }
+  EXPECT_EXIT(
+      (fs::remove("TMPA007"), ucac2::NameHourFiles(h), ucac2::CreateAll(h), fs::remove("TMPA007"),
+       fs::create_symlink("target", "TMPA007"), WriteItem(h, 7, 1), ucac2::CloseSet(h)),
+      kExitsWithOne, kLost);
   EXPECT_EQ(ReadFileBytes("target"), "keep");
   EXPECT_FALSE(fs::exists("dangling"));
   // A zone file or info.txt is created and written through a link, to a file or to nothing.
