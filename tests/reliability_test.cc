@@ -1,6 +1,6 @@
 // Reliability: every platform call of a compilation failed in turn, then hostile surroundings:
-// a file-size limit, a second compilation in the same directory, random catalog bytes,
-// and an hour too full for the zone file's offsets.
+// a file-size limit, a second compilation in the same directory, closed standard streams,
+// random catalog bytes, and an hour too full for the zone file's offsets.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -191,6 +191,19 @@ TEST(Hostile, SecondCompilationInTheSameDirectoryStopsAtOnce) {
   const RunResult first = RunProgram(UCAC2_EXE, {"../catalog"}, "out");
   EXPECT_EQ(first.status, 0) << first.err;
   EXPECT_EQ(Listing("out").size(), 25u) << "the 24 zone files, info.txt, and no lock file";
+}
+
+TEST(Hostile, ClosedStandardStreamsAreReopenedOnDevNull) {
+  ScopedTempDir temp;
+  MakeCatalog("catalog", "--stars 1000000 --bss 0");  // a progress line in each pass
+  fs::create_directory("out");
+  // Else a zone file would take a standard stream's descriptor, and receive what it prints.
+  const RunResult run = RunProgram(UCAC2_EXE, {"../catalog"}, "out", {}, [] {
+    ::close(STDOUT_FILENO);
+    ::close(STDERR_FILENO);
+  });
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(Verify("out", "catalog"), kNoFindings);
 }
 
 // Writes a catalog of random records: positions across and beyond their valid ranges, either
