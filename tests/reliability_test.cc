@@ -1,6 +1,6 @@
 // Reliability: every platform call of a compilation failed in turn, then hostile surroundings:
 // a file-size limit, a second compilation in the same directory, closed standard streams,
-// random catalog bytes, and an hour too full for the zone file's offsets.
+// and an hour too full for the zone file's offsets.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -14,7 +14,6 @@
 #include <fstream>
 #include <map>
 #include <mutex>
-#include <random>
 #include <thread>
 
 #include "compile/compile_job.h"
@@ -204,76 +203,6 @@ TEST(Hostile, ClosedStandardStreamsAreReopenedOnDevNull) {
   });
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(Verify("out", "catalog"), kNoFindings);
-}
-
-// Writes a catalog of random records: positions across and beyond their valid ranges, either
-// cflg, random sizes, trailing bytes, empty files. Returns the line the run must end with, or
-// "" when it must compile.
-std::string WriteRandomCatalog(const fs::path& dir, std::mt19937& rng) {
-  fs::create_directories(dir);
-  const auto pick = [&](std::int64_t low, std::int64_t high) {
-    return static_cast<std::int32_t>(std::uniform_int_distribution<std::int64_t>(low, high)(rng));
-  };
-  const auto chance = [&](int percent) { return pick(0, 99) < percent; };
-  const int flaw = pick(0, 3);  // a few stars with a wrong RA (1), dec (2) or cflg (3); 0: none
-  std::string first_pass, second_pass;  // declinations are computed in the second pass only
-  for (int f = 0, id = 1; f < kCatalogFiles; ++f) {  // id: each star's identifier
-    const bool supplement = f >= 288;
-    if (f == 288) id = 50000001;
-    std::string bytes;
-    for (int s = chance(60) ? 0 : pick(1, 4); s > 0; --s, ++id) {
-      // Near a zone or band boundary one time in five.
-      std::int32_t ra = chance(20)
-                            ? std::clamp(54000000 * pick(0, 24) + pick(-40, 40), 0, 1295999999)
-                            : pick(0, 1295999999);
-      std::int32_t dec =
-          chance(20) ? std::clamp(36000000 * pick(-9, 9) + pick(-40, 40), -324000000, 324000000)
-                     : pick(-324000000, 324000000);
-      if (flaw == 1 && chance(1)) ra = chance(50) ? pick(INT_MIN, -1) : pick(1296000000, INT_MAX);
-      if (flaw == 2 && chance(1))
-        dec = chance(50) ? pick(INT_MIN, -324000001) : pick(324000001, INT_MAX);
-      const bool wrong_flag = flaw == 3 && chance(1);
-      PutLe32(bytes, ra);
-      PutLe32(bytes, dec);
-      for (unsigned i = 8, flag = supplement != wrong_flag ? 0x80 : 0; i < 44; ++i)
-        bytes.push_back(static_cast<char>(i == 15 ? (rng() & 0x7f) | flag : rng()));  // cflg
-      if (first_pass.empty() && (ra < 0 || ra >= 1296000000)) {
-        first_pass = "FTL *** Internal error #2 - RA zone calculation";
-      } else if (first_pass.empty() && wrong_flag) {
-        first_pass = std::string("FTL *** Non valid cflg field for ") +
-                     (supplement ? "BSS" : "UCAC2") + " star (ID=" + std::to_string(id) + ")";
-      }
-      if (dec < -324000000 || dec > 324000000)
-        second_pass = "FTL *** Internal error #3 - DE zone calculation";
-    }
-    if (chance(15)) bytes.append(static_cast<std::size_t>(pick(1, 43)), '\x5a');
-    WriteFileBytes(dir / CatalogFileName(f), bytes);
-  }
-  return first_pass.empty() ? second_pass : first_pass;
-}
-
-TEST(Hostile, RandomCatalogsCompileOrStopWithTheirFatalLine) {
-  ScopedTempDir temp;
-  const char* runs = std::getenv("UCAC2_RANDOM_RUNS");
-  std::mt19937 rng(20240611);
-  std::map<std::string, int> outcomes;
-  for (int r = 0; r < (runs != nullptr ? std::atoi(runs) : 30); ++r) {
-    SCOPED_TRACE("catalog " + std::to_string(r));
-    const fs::path dir = temp.path() / std::to_string(r);
-    const std::string expected = WriteRandomCatalog(dir / "catalog", rng);
-    fs::create_directory(dir / "out");
-    const RunResult run = RunProgram(UCAC2_EXE, {(dir / "catalog").string()}, dir / "out");
-    // A signal or a sanitizer report shows in the status or the last line.
-    EXPECT_EQ(run.status, expected.empty() ? 0 : 1) << run.err;
-    if (expected.empty()) {
-      EXPECT_EQ(Verify(dir / "out", dir / "catalog"), kNoFindings);
-    } else {
-      EXPECT_EQ(LastLine(run), expected);
-    }
-    ++outcomes[expected.empty() ? "compiled" : expected.substr(0, expected.find(" star"))];
-    if (!HasFailure()) fs::remove_all(dir);
-  }
-  for (const auto& [outcome, count] : outcomes) std::printf("%4d x %s\n", count, outcome.c_str());
 }
 
 // The most stars of one hour whose zone file's last offset, 152 + 48 n, is a signed 32-bit number.
