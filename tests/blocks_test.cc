@@ -1,5 +1,5 @@
 // The building blocks, where values are pinned that the compiler and ucac2db verify share
-// (the zone arithmetic, the zone-file entry, header and report), and failures a whole run
+// (the zone arithmetic, the zone-file entry and the report), and failures a whole run
 // cannot reach: the record reader's, and the work files' deleted or replaced by links.
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -58,27 +58,6 @@ TEST(RecordReaderDeathTest, FilesOf2GiBOrMoreAreFatal) {
               "^FTL \\*\\*\\* Data file too large \\(2 GiB or more\\) 'huge'\n$");
   ASSERT_EQ(::truncate("huge", (std::int64_t{1} << 31) - 1), 0);
   EXPECT_EQ(ucac2::LocateDataFile("huge"), (std::int64_t{1} << 31) - 1);
-}
-
-TEST(Formats, ZoneHeaderAndBandIndex) {
-  ScopedTempDir temp;
-  // 3 stars in band 4 and 2 in band 9: the offsets of the blocks before, between and after.
-  std::int32_t counts[18] = {0, 0, 0, 0, 3, 0, 0, 0, 0, 2}, offsets[18] = {};
-  {
-    ucac2::File zone = ucac2::CreateOutputFile("UCAC2_07.dat");
-    ucac2::WriteZoneHeader(zone, 0x01020304, 5);
-    ucac2::WriteBandIndex(zone, counts, offsets);
-  }
-  std::string expected;
-  PutLe32(expected, 0x01020304);  // little-endian, 04 03 02 01 first
-  PutLe32(expected, 5);
-  for (int b = 0; b < 18; ++b) {
-    const std::int32_t offset = b <= 4 ? 152 : b <= 9 ? 296 : 392;
-    EXPECT_EQ(offsets[b], offset) << b;
-    PutLe32(expected, offset);
-    PutLe32(expected, counts[b]);
-  }
-  EXPECT_EQ(ReadFileBytes("UCAC2_07.dat"), expected);
 }
 
 TEST(Formats, ReportHas484LinesEndingInCrLf) {

@@ -86,6 +86,9 @@ TEST_P(Compiles, ZoneFilesReportAndTranscriptMatchTheInput) {
   EXPECT_EQ(Listing(out_), Expected(kHourZones, {"info.txt"}));
   ASSERT_EQ(Verify(out_, cat_), kNoFindings);
   EXPECT_EQ(SplitLines(r.err), Transcript(cat_, dir_, out_));
+  const std::vector<std::int64_t> hours = HourCounts(out_);
+  for (int h = 0; h < kHourZones; ++h)  // the sizes verify shares with the compiler, pinned
+    EXPECT_EQ(fs::file_size(out_ / ZoneName(h)), 152u + 48u * hours[h]) << h;
   const std::string report = ReadFileBytes(out_ / "info.txt");
   for (int size : GetParam().band_sizes)
     EXPECT_NE(report.find("(" + std::to_string(size) + " objects)"), std::string::npos) << size;
