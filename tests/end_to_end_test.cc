@@ -2,6 +2,8 @@
 // ucac2db verify --catalog; stopped runs compared with a proven clean compilation.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "test_util.h"
 
 namespace ucac2_test {
@@ -21,8 +23,8 @@ const Names kHourFiles = Expected(0, {}, "TMPA0", kHourZones);
 // The stars of each hour, from the report of a proven compilation in `out`.
 std::vector<std::int64_t> HourCounts(const fs::path& out) {
   const std::vector<std::string> lines = SplitLines(ReadFileBytes(out / "info.txt"));
-  std::vector<std::int64_t> counts;
-  for (int h = 0; h < kHourZones; ++h) counts.push_back(std::stoll(lines.at(2 + h)));
+  std::vector<std::int64_t> counts(kHourZones);
+  for (int h = 0; h < kHourZones; ++h) counts[h] = std::stoll(lines.at(2 + h));
   return counts;
 }
 
