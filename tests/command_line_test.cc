@@ -1,6 +1,7 @@
 // The command line, banner, help text and exit statuses, seen from outside through a table of
 // runs of the real executable; the reporter where the table cannot reach.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "compile/report.h"
 #include "test_util.h"
@@ -111,6 +112,12 @@ TEST(CommandLineExe, Table) {
     EXPECT_TRUE(compiling || fs::is_empty(run)) << "nothing compiled, nothing left";
     EXPECT_TRUE(!compiled || fs::exists(run / "UCAC2_23.dat"));
   }
+}
+
+TEST(CommandLineExe, BannerComesBeforeTheMessagesOnOneStream) {
+  ScopedTempDir temp;
+  const RunResult r = RunProgram(UCAC2_EXE, {"dir"}, temp.path(), {}, [] { ::dup2(1, 2); });
+  EXPECT_EQ(r.out, kBanner + NoCatalog("dir"));
 }
 
 TEST(ReporterDeathTest, FatalIsTheLastLineAndExitsWithOne) {

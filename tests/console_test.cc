@@ -1,6 +1,5 @@
-// The ESC key: never read from a standard input that is no terminal; on a pseudo-terminal, a
-// lone ESC seen, other keys swallowed, the settings given back on every way out. Each case
-// runs in a child process: a process takes the console once.
+// The ESC key on a pseudo-terminal: a lone ESC seen, other keys swallowed, the settings given
+// back on every way out. Each case runs in a child process: a process takes the console once.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -37,30 +36,6 @@ int Wait(pid_t pid) {
 bool InputWithin(int milliseconds) {
   struct pollfd input = {STDIN_FILENO, POLLIN, 0};
   return ::poll(&input, 1, milliseconds) > 0;
-}
-
-TEST(Console, NonTerminalInputIsNeverReadAndNeverBlocks) {
-  int waiting[2];
-  ASSERT_EQ(::pipe(waiting), 0);
-  ASSERT_EQ(::write(waiting[1], "ab\x1b", 3), 3);  // the write end stays open: no end of file
-  for (const std::string kind : {"pipe", "/dev/null", "closed"}) {
-    EXPECT_EQ(Wait(Spawn([&] {
-                ::dup2(kind == "pipe" ? waiting[0] : ::open("/dev/null", O_RDONLY), STDIN_FILENO);
-                if (kind == "closed") ::close(STDIN_FILENO);
-                ucac2::ConsoleStart();
-                bool seen = false;
-                for (int i = 0; i <= 3 * ucac2::kRecordsPerConsoleCheck; ++i)
-                  seen |= ucac2::PollCancel();
-                ucac2::ConsoleRestore();
-                return seen;
-              })),
-              0)
-        << kind;
-  }
-  char bytes[8];
-  ::fcntl(waiting[0], F_SETFL, O_NONBLOCK);
-  EXPECT_EQ(::read(waiting[0], bytes, sizeof bytes), 3) << "the bytes are still waiting";
-  for (int fd : waiting) ::close(fd);
 }
 
 termios Settings(int fd) {

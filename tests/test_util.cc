@@ -2,6 +2,7 @@
 #include "test_util.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,16 +26,6 @@ ScopedTempDir::~ScopedTempDir() {
   std::error_code ignored;
   fs::current_path(previous_, ignored);
   fs::remove_all(path_, ignored);
-}
-
-// Everything the pipe `fd` yields until its end; closes it.
-static std::string Drain(int fd) {
-  std::string bytes;
-  char buffer[4096];
-  for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;)
-    bytes.append(buffer, static_cast<std::size_t>(got));
-  ::close(fd);
-  return bytes;
 }
 
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
@@ -62,14 +53,50 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
   }
   for (int i = 0; i < 2; ++i) ::close(pipes[i][1]);
   RunResult result;
-  // Standard error first: what the programs print on standard output, a banner, the help,
-  // waits meanwhile in its pipe's buffer.
-  result.err = Drain(pipes[1][0]);
-  result.out = Drain(pipes[0][0]);
+  // Both pipes as they fill, so that a child writing much to one never waits on the other.
+  std::string* sinks[2] = {&result.out, &result.err};
+  pollfd fds[2] = {{pipes[0][0], POLLIN, 0}, {pipes[1][0], POLLIN, 0}};
+  while (fds[0].fd >= 0 || fds[1].fd >= 0) {
+    if (::poll(fds, 2, -1) < 0) continue;  // interrupted
+    for (int i = 0; i < 2; ++i) {
+      char buffer[65536];
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
+      if (got > 0) {
+        sinks[i]->append(buffer, static_cast<std::size_t>(got));
+      } else {
+        ::close(fds[i].fd);
+        fds[i].fd = -1;  // which poll then skips
+      }
+    }
+  }
   int status = 0;
   ::waitpid(pid, &status, 0);
   if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
   return result;
+}
+
+RunResult RunCompiler(const std::vector<std::string>& args, const fs::path& dir,
+                      const std::string& fault) {
+  return RunProgram(fault.empty() ? UCAC2_EXE : UCAC2_FAULTY_EXE, args, dir,
+                    {"UCAC2_FAULT=" + fault});
+}
+
+std::vector<std::string> Verify(const fs::path& out, const fs::path& catalog) {
+  const RunResult run =
+      RunProgram(UCAC2DB_EXE, {"verify", "--catalog", fs::absolute(catalog).string()}, out);
+  std::vector<std::string> findings = SplitLines(run.err);
+  const std::string summary = findings.empty() ? "" : findings.back();
+  if (!findings.empty()) findings.pop_back();
+  const std::string stars = std::to_string(CatalogStars(catalog));
+  const std::string expected =
+      "24 zone files and info.txt checked against 324 catalog files: " + stars + " entries, " +
+      stars + " stars, " + std::to_string(findings.size()) + " findings";
+  if (run.status != (findings.empty() ? 0 : 1) || !run.out.empty() || summary != expected) {
+    findings.push_back("verify: status " + std::to_string(run.status) + ", output '" + run.out +
+                       "', summary '" + summary + "', not '" + expected + "'");
+  }
+  return findings;
 }
 
 std::string LastLine(const RunResult& run) {
@@ -84,6 +111,26 @@ void MakeCatalog(const fs::path& dir, const std::string& options) {
   if (made.status != 0) throw std::runtime_error("make_sample_catalog failed: " + made.err);
 }
 
+std::string CatalogFileName(int f) {
+  char name[16];
+  std::snprintf(name, sizeof name, f < 288 ? "z%03d" : "s%02d", f < 288 ? f + 1 : f - 287);
+  return name;
+}
+
+std::int64_t CatalogStars(const fs::path& dir) {
+  std::int64_t stars = 0;
+  for (int f = 0; f < kCatalogFiles; ++f) {
+    std::error_code error;  // a missing file, or a directory in its place, holds none
+    const std::uintmax_t size = fs::file_size(dir / CatalogFileName(f), error);
+    if (!error) stars += static_cast<std::int64_t>(size / 44);
+  }
+  return stars;
+}
+
+std::string ZoneName(int hour) {
+  return (hour < 10 ? "UCAC2_0" : "UCAC2_") + std::to_string(hour) + ".dat";
+}
+
 std::string ReadFileBytes(const fs::path& path) {
   std::ostringstream bytes;
   bytes << std::ifstream(path, std::ios::binary).rdbuf();
@@ -92,6 +139,10 @@ std::string ReadFileBytes(const fs::path& path) {
 
 void WriteFileBytes(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
+}
+
+void PutLe32(std::string& s, std::int64_t v) {
+  for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
 std::set<std::string> Listing(const fs::path& dir) {

@@ -11,7 +11,7 @@
 
 #include "base/star_record.h"
 #include "base/zone_file.h"
-#include "catalog_checker.h"
+#include "test_util.h"
 
 namespace ucac2_test {
 namespace {
