@@ -236,7 +236,6 @@ TEST_F(Find, BadValuesAreUsageErrors) {
     const RunResult run = RunDb(dir_->path(), std::string("find --db db ") + args);
     EXPECT_EQ(run.status, 2) << args;
     EXPECT_EQ(run.out, "") << args;
-    EXPECT_NE(run.err, "") << args;
   }
 }
 
@@ -280,15 +279,14 @@ TEST(FindFields, EveryFieldInItsUnit) {
             "0.0,12.7,12.7,6.35,6.35,0,0.000,0.000,0.000,127,127\n");
   // A zone file the region needs is named; one it does not need is not read.
   fs::resize_file(tmp.path() / "db" / "UCAC2_00.dat", 151);
-  const RunResult damaged = RunDb(tmp.path() / "db", "find --ra 7.5 --dec 0 --radius 1");
-  EXPECT_EQ(damaged.status, 1);
-  EXPECT_EQ(damaged.out, "");
-  EXPECT_EQ(damaged.err,
-            "./UCAC2_00.dat: damaged zone file: shorter than its header and band index\n");
-  fs::remove(tmp.path() / "db" / "UCAC2_00.dat");
-  const RunResult missing = RunDb(tmp.path() / "db", "find --ra 7.5 --dec 0 --radius 1");
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err, "./UCAC2_00.dat: missing or unreadable zone file\n");
+  for (const char* error : {"damaged zone file: shorter than its header and band index",
+                            "missing or unreadable zone file"}) {
+    const RunResult hour_0 = RunDb(tmp.path() / "db", "find --ra 7.5 --dec 0 --radius 1");
+    EXPECT_EQ(hour_0.status, 1);
+    EXPECT_EQ(hour_0.out, "");
+    EXPECT_EQ(hour_0.err, std::string("./UCAC2_00.dat: ") + error + "\n");
+    fs::remove(tmp.path() / "db" / "UCAC2_00.dat");
+  }
   const RunResult elsewhere = RunDb(tmp.path() / "db", "find --ra 100 --dec 0 --radius 1");
   EXPECT_EQ(elsewhere.status, 0);
   EXPECT_EQ(elsewhere.out, SplitLines(run.out)[0] + ",dist_arcsec\n");
