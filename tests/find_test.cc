@@ -110,7 +110,7 @@ class Find : public ::testing::Test {
   // outside it), which must be at most `bound`; keys within `tolerance` may come in either
   // order, unless the stars stand at one position. Checks that every printed position gives
   // back the star's exact milliarcseconds, and that `limit` stars are the first ones.
-  static void Check(const std::string& args, double bound, double tolerance, int limit,
+  static void Check(const std::string& args, double bound, double tolerance, std::size_t limit,
                     const std::function<double(const Star&)>& key) {
     std::vector<double> printed;
     const std::vector<const Star*> found = Run(args, &printed);
@@ -132,8 +132,8 @@ class Find : public ::testing::Test {
         EXPECT_LT(before.id, star.id);
       }
     }
-    std::vector<const Star*> first(found.begin(),
-                                   found.begin() + std::min<std::size_t>(limit, found.size()));
+    std::vector<const Star*> first = found;
+    first.resize(std::min(limit, found.size()));
     EXPECT_EQ(Run(args + " --limit " + std::to_string(limit), nullptr), first);
   }
 

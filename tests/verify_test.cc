@@ -112,7 +112,7 @@ struct Fault {
   Plant plant;
   std::string text;           // a part of the finding's text; "": no finding
   bool catalog_only = false;  // only verify --catalog can see it
-  std::string named = "";
+  std::string named{};
 };
 
 // Each fault reported naming its file, by verify alone unless only the catalog can tell.
@@ -131,7 +131,7 @@ TEST_F(Verify, PlantedFaultsAreReportedNamingTheirFile) {
       {"carried field", zone, Flipped(Entry(0) + 24, 0x5a), "band", true},
       {"right ascension", zone, Flipped(Entry(0) + 7, 0x80), "right ascension"},
       {"declination", zone, Flipped(Entry(1) + 11, 0x40), "declination"},
-      {"index offset", zone, Put(OffsetField(g_block.band), Entry(1)),
+      {"index offset", zone, Put(OffsetField(g_block.band), static_cast<std::int64_t>(Entry(1))),
        "band " + std::to_string(g_block.band) + ": offset " + std::to_string(Entry(1))},
       {"band count", zone, Flipped(CountField(g_block.band), 1), "band counts add up"},
       {"negative band count", zone, Put(CountField(g_block.band), -5), "is negative"},
