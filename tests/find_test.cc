@@ -6,10 +6,13 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
+#include <functional>
 #include <map>
 #include <random>
+#include <set>
+#include <sstream>
 
+#include "base/catalog_files.h"
 #include "db/star_order.h"
 #include "test_util.h"
 
@@ -28,22 +31,16 @@ struct Star {
   std::int32_t id, ra, dec;
 };
 
-std::int32_t Load32(const std::string& bytes, std::size_t at) {
-  std::uint32_t u = 0;
-  for (std::size_t i = 4; i-- > 0;) u = (u << 8) | static_cast<unsigned char>(bytes[at + i]);
-  return static_cast<std::int32_t>(u);
-}
-
 // Every star of the catalog in `dir`, numbered as the database numbers them.
-std::vector<Star> ReadCatalog(const fs::path& dir) {
-  std::vector<Star> stars;
-  std::int32_t ids[2] = {1, 50000001};
-  for (int n = 1; n <= 288 + 36; ++n) {
-    char name[8];
-    std::snprintf(name, sizeof name, n <= 288 ? "z%03d" : "s%02d", n <= 288 ? n : n - 288);
-    const std::string bytes = ReadFileBytes(dir / name);
+std::map<std::int32_t, Star> ReadCatalog(const fs::path& dir) {
+  std::map<std::int32_t, Star> stars;
+  std::int32_t ids[2] = {1, ucac2::kFirstSupplementIdentifier};
+  for (int n = 1; n <= ucac2::kCatalogFiles; ++n) {
+    const std::string bytes = ReadFileBytes(dir / ucac2::CatalogFileAt(n).name);
+    const auto* record = reinterpret_cast<const std::uint8_t*>(bytes.data());
     for (std::size_t at = 0; at + 44 <= bytes.size(); at += 44) {
-      stars.push_back({ids[n > 288]++, Load32(bytes, at), Load32(bytes, at + 4)});
+      const std::int32_t id = ids[n > ucac2::kMainFiles]++;
+      stars[id] = {id, ucac2::LoadLE32(record + at), ucac2::LoadLE32(record + at + 4)};
     }
   }
   return stars;
@@ -51,33 +48,28 @@ std::vector<Star> ReadCatalog(const fs::path& dir) {
 
 // The angle between two positions in arcseconds, by the vector form.
 double Separation(double ra1, double dec1, double ra2, double dec2) {
-  const double r = kPi / 180;
-  const double a[3] = {std::cos(dec1 * r) * std::cos(ra1 * r),
-                       std::cos(dec1 * r) * std::sin(ra1 * r), std::sin(dec1 * r)};
-  const double b[3] = {std::cos(dec2 * r) * std::cos(ra2 * r),
-                       std::cos(dec2 * r) * std::sin(ra2 * r), std::sin(dec2 * r)};
-  const double cross[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2],
-                           a[0] * b[1] - a[1] * b[0]};
-  const double sine = std::sqrt(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
-  return std::atan2(sine, a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) / r * 3600;
+  const auto unit = [](double ra, double dec) {
+    const double r = kPi / 180;
+    return std::array<double, 3>{std::cos(dec * r) * std::cos(ra * r),
+                                 std::cos(dec * r) * std::sin(ra * r), std::sin(dec * r)};
+  };
+  const auto a = unit(ra1, dec1), b = unit(ra2, dec2);
+  const double cross =
+      std::hypot(a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]);
+  return std::atan2(cross, a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) * 180 / kPi * 3600;
 }
 
-std::vector<std::string> Fields(const std::string& line) {
-  std::vector<std::string> fields(1);
-  for (char c : line) {
-    if (c == ',') {
-      fields.emplace_back();
-    } else {
-      fields.back().push_back(c);
-    }
-  }
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> fields;
+  std::istringstream in(text);
+  for (std::string field; std::getline(in, field, separator);) fields.push_back(field);
   return fields;
 }
 
 // Runs ucac2db with its standard output in a file: a large result must not wait on a pipe.
-RunResult RunDb(const fs::path& dir, const std::vector<std::string>& args) {
+RunResult RunDb(const fs::path& dir, const std::string& args) {
   std::string command = "exec '" UCAC2DB_EXE "'";
-  for (const std::string& arg : args) command += " '" + arg + "'";
+  for (const std::string& arg : Split(args, ' ')) command += " '" + arg + "'";
   RunResult run = RunProgram("/bin/sh", {"-c", command + " > out.csv"}, dir);
   run.out = ReadFileBytes(dir / "out.csv");
   return run;
@@ -105,205 +97,150 @@ class Find : public ::testing::Test {
     dir_ = new ScopedTempDir;
     MakeCatalog(dir_->path() / "cat", std::string("--stars 20000 --bss 3000 --seed 5 ") + kPlanted);
     fs::create_directory(dir_->path() / "db");
-    const RunResult compiled = RunProgram(UCAC2_EXE, {"../cat"}, dir_->path() / "db");
-    ASSERT_EQ(compiled.status, 0) << compiled.err;
-    stars_ = new std::vector<Star>(ReadCatalog(dir_->path() / "cat"));
+    ASSERT_EQ(RunProgram(UCAC2_EXE, {"../cat"}, dir_->path() / "db").status, 0);
+    stars_ = new std::map<std::int32_t, Star>(ReadCatalog(dir_->path() / "cat"));
   }
   static void TearDownTestSuite() {
     delete stars_;
     delete dir_;
   }
 
-  // Runs find on the database, checks the header and that every printed position gives back
-  // the star's exact milliarcseconds; the stars printed, in order.
-  static std::vector<const Star*> Run(const std::vector<std::string>& args, bool cone,
-                                      std::vector<double>* distances = nullptr) {
-    std::vector<std::string> full = {"find", "--db", (dir_->path() / "db").string()};
-    full.insert(full.end(), args.begin(), args.end());
-    const RunResult run = RunDb(dir_->path(), full);
-    EXPECT_EQ(run.status, 0) << run.err;
-    std::map<std::int32_t, const Star*> by_id;
-    for (const Star& s : *stars_) by_id[s.id] = &s;
-    const std::vector<std::string> lines = SplitLines(run.out);
-    std::vector<const Star*> found;
-    EXPECT_FALSE(lines.empty());
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      const std::vector<std::string> f = Fields(lines[i]);
-      EXPECT_EQ(f.size(), cone ? 25u : 24u) << lines[i];
-      if (i == 0) {
-        EXPECT_EQ(f[0] + f[1] + f[2] + f.back(), cone ? "idradecdist_arcsec" : "idradec2m_cc");
-        continue;
+  // Runs find on the database and holds what it printed against a scan of every star: `key`
+  // gives a star's distance from a cone's centre, or its place in a box's order (infinite
+  // outside it), which must be at most `bound`; keys within `tolerance` may come in either
+  // order, unless the stars stand at one position. Checks that every printed position gives
+  // back the star's exact milliarcseconds, and that `limit` stars are the first ones.
+  static void Check(const std::string& args, double bound, double tolerance, std::size_t limit,
+                    const std::function<double(const Star&)>& key) {
+    std::vector<double> printed;
+    const std::vector<const Star*> found = Run(args, &printed);
+    std::size_t within = 0;
+    for (const auto& [id, s] : *stars_) within += key(s) <= bound - tolerance;
+    EXPECT_GE(found.size(), within);
+    for (std::size_t i = 0; i < found.size(); ++i) {
+      const Star& star = *found[i];
+      EXPECT_LE(key(star), bound + tolerance) << star.id;
+      if (tolerance > 0) {
+        EXPECT_NEAR(printed[i], key(star), 1e-5) << star.id;
       }
-      const Star* star = by_id.at(std::stoi(f[0]));
-      EXPECT_EQ(std::llround(std::stod(f[1]) * kMasPerDegree), star->ra) << lines[i];
-      EXPECT_EQ(std::llround(std::stod(f[2]) * kMasPerDegree), star->dec) << lines[i];
+      if (i == 0) continue;
+      const Star& before = *found[i - 1];
+      EXPECT_LE(key(before), key(star) + tolerance) << before.id << " before " << star.id;
+      const bool tie = tolerance == 0 ? key(before) == key(star)
+                                      : before.ra == star.ra && before.dec == star.dec;
+      if (tie) {
+        EXPECT_LT(before.id, star.id);
+      }
+    }
+    std::vector<const Star*> first = found;
+    first.resize(std::min(limit, found.size()));
+    EXPECT_EQ(Run(args + " --limit " + std::to_string(limit), nullptr), first);
+  }
+
+  // The stars printed, in order, each position checked to give back its exact mas; the last
+  // column (a cone's distances) in `last`.
+  static std::vector<const Star*> Run(const std::string& args, std::vector<double>* last) {
+    const RunResult run = RunDb(dir_->path(), "find --db db " + args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::vector<const Star*> found;
+    for (const std::string& line : SplitLines(run.out.substr(run.out.find('\n') + 1))) {
+      const std::vector<std::string> f = Split(line, ',');
+      const Star* star = &stars_->at(std::stoi(f[0]));
+      EXPECT_EQ(std::llround(std::stod(f[1]) * kMasPerDegree), star->ra) << line;
+      EXPECT_EQ(std::llround(std::stod(f[2]) * kMasPerDegree), star->dec) << line;
       found.push_back(star);
-      if (distances != nullptr) distances->push_back(std::stod(f.back()));
+      if (last != nullptr) last->push_back(std::stod(f.back()));
     }
     return found;
   }
 
   static ScopedTempDir* dir_;
-  static std::vector<Star>* stars_;
+  static std::map<std::int32_t, Star>* stars_;  // by identifier
 };
 
 ScopedTempDir* Find::dir_ = nullptr;
-std::vector<Star>* Find::stars_ = nullptr;
+std::map<std::int32_t, Star>* Find::stars_ = nullptr;
 
-struct ConeCase {
-  const char* name;
-  const char *ra, *dec, *radius;       // as typed
-  double ra_deg, dec_deg, radius_deg;  // the same, for the scan
-};
-
-const ConeCase kCones[] = {
-    {"arcseconds_across_0h", "0", "0.0003", "0.001", 0, 0.0003, 0.001},
-    {"across_0h", "359.9", "0.2", "0.5", 359.9, 0.2, 0.5},
-    {"across_0h_sexagesimal", "23:59:36", "+00:12:00", "0.5", 359.9, 0.2, 0.5},
-    {"on_north_pole", "0", "90", "3", 0, 90, 3},
-    {"over_north_pole", "200", "84", "8", 200, 84, 8},
-    {"over_south_pole", "10", "-88", "2.5", 10, -88, 2.5},
-    {"hour_border", "15", "5", "0.01", 15, 5, 0.01},
-    {"band_border", "37.5", "10", "0.02", 37.5, 10, 0.02},
-    {"band_border_south", "138.888889", "-80", "0.05", 138.888889, -80, 0.05},
-    {"tie_by_identifier", "12:57:36", "-15:12:00", "0.3", 194.4, -15.2, 0.3},
-    {"widest_inside_a_band", "300", "45", "3", 300, 45, 3},
-    {"ten_degrees", "100", "-30", "10", 100, -30, 10},
-    {"hemisphere", "200", "20", "90", 200, 20, 90},
-    {"nearly_all_sky", "0", "0", "179", 0, 0, 179},
+// Cones as typed, and the same in degrees for the scan.
+const struct {
+  const char* args;
+  double ra, dec, radius;
+} kCones[] = {
+    {"--ra 0 --dec 0.0003 --radius 0.001", 0, 0.0003, 0.001},  // arcseconds, across 0h
+    {"--ra 23:59:36 --dec +00:12:00 --radius 0.5", 359.9, 0.2, 0.5},
+    {"--ra 0 --dec 90 --radius 3", 0, 90, 3},
+    {"--ra 200 --dec 84 --radius 8", 200, 84, 8},  // over the north pole
+    {"--ra 10 --dec -88 --radius 2.5", 10, -88, 2.5},
+    {"--ra 15 --dec 5 --radius 0.01", 15, 5, 0.01},        // an hour border
+    {"--ra 37.5 --dec 10 --radius 0.02", 37.5, 10, 0.02},  // a band border
+    {"--ra 138.888889 --dec -80 --radius 0.05", 138.888889, -80, 0.05},
+    {"--ra 12:57:36 --dec -15:12:00 --radius 0.3", 194.4, -15.2, 0.3},  // two at one position
+    {"--ra 300 --dec 45 --radius 3", 300, 45, 3},                       // widest inside a band
+    {"--ra 100 --dec -30 --radius 10", 100, -30, 10},
+    {"--ra 200 --dec 20 --radius 90", 200, 20, 90},
+    {"--ra 0 --dec 0 --radius 179", 0, 0, 179},
 };
 
 TEST_F(Find, ConesMatchBruteForceScan) {
-  for (const ConeCase& c : kCones) {
-    SCOPED_TRACE(c.name);
-    std::vector<double> printed;
-    const std::vector<const Star*> found =
-        Run({"--ra", c.ra, "--dec", c.dec, "--radius", c.radius}, true, &printed);
-    const double radius = c.radius_deg * 3600;
-    const auto distance = [&](const Star* s) {
-      return Separation(c.ra_deg, c.dec_deg, s->ra / kMasPerDegree, s->dec / kMasPerDegree);
-    };
-    std::size_t within = 0;
-    for (const Star& s : *stars_) within += distance(&s) <= radius - kTolerance;
-    EXPECT_GE(found.size(), within);
-    EXPECT_GT(found.size(), 0u);
-    for (std::size_t i = 0; i < found.size(); ++i) {
-      const double d = distance(found[i]);
-      EXPECT_LE(d, radius + kTolerance) << found[i]->id;
-      EXPECT_NEAR(printed[i], d, 1e-5) << found[i]->id;
-      if (i == 0) continue;
-      const Star* before = found[i - 1];
-      EXPECT_LE(distance(before), d + kTolerance) << before->id << " before " << found[i]->id;
-      if (before->ra == found[i]->ra && before->dec == found[i]->dec) {
-        EXPECT_LT(before->id, found[i]->id);
-      }
-    }
-    std::vector<const Star*> first3 = found;
-    first3.resize(std::min<std::size_t>(3, found.size()));
-    EXPECT_EQ(Run({"--ra", c.ra, "--dec", c.dec, "--radius", c.radius, "--limit", "3"}, true),
-              first3);
+  for (const auto& c : kCones) {
+    SCOPED_TRACE(c.args);
+    Check(c.args, c.radius * 3600, kTolerance, 3, [&c](const Star& s) {
+      return Separation(c.ra, c.dec, s.ra / kMasPerDegree, s.dec / kMasPerDegree);
+    });
   }
 }
 
-struct BoxCase {
-  const char* name;
-  const char* text[4];                                // RA1 RA2 DEC1 DEC2 as typed
-  std::int64_t ra_first, ra_last, dec_low, dec_high;  // the stars' mas that lie on the edges
-};
-
-const BoxCase kBoxes[] = {
-    {"across_0h", {"350", "10", "-5", "5"}, 1260000000, 36000000, -18000000, 18000000},
-    {"meridian_0h_only", {"0", "0", "-90", "90"}, 0, 0, -324000000, 324000000},
-    {"not_0h", {"0.0000001", "359.9999999", "-1", "1"}, 1, 1295999999, -3600000, 3600000},
-    {"hour_border", {"14.99", "15.01", "4", "6"}, 53964000, 54036000, 14400000, 21600000},
+// Boxes as typed, and the stars' mas that lie on their edges.
+const struct {
+  const char* args;
+  std::int64_t ra_first, ra_last, dec_low, dec_high;
+} kBoxes[] = {
+    {"--box 350 10 -5 5", 1260000000, 36000000, -18000000, 18000000},
+    {"--box 0 0 -90 90", 0, 0, -324000000, 324000000},                       // the 0h meridian only
+    {"--box 0.0000001 359.9999999 -1 1", 1, 1295999999, -3600000, 3600000},  // not across 0h
+    {"--box 14.99 15.01 4 6", 53964000, 54036000, 14400000, 21600000},
     // Just short of 15h and of +10 degrees: stars the compiler files in the next hour or band.
-    {"west_of_hour_border",
-     {"14.9", "14.99999975", "4", "6"},
-     53640000,
-     53999999,
-     14400000,
-     21600000},
-    {"south_of_band_border",
-     {"37", "38", "9.9", "9.9999999"},
-     133200000,
-     136800000,
-     35640000,
-     35999999},
-    {"band_border", {"37", "38", "9.99", "10.01"}, 133200000, 136800000, 35964000, 36036000},
-    {"fractional_edges",
-     {"123.4567891", "131.7890123", "-20:20:20.5", "-11.987654321"},
-     444444441,
-     474440444,
-     -73220500,
+    {"--box 14.9 14.99999975 4 6", 53640000, 53999999, 14400000, 21600000},
+    {"--box 37 38 9.9 9.9999999", 133200000, 136800000, 35640000, 35999999},
+    {"--box 123.4567891 131.7890123 -20:20:20.5 -11.987654321", 444444441, 474440444, -73220500,
      -43155556},
-    {"north_cap", {"0", "360", "80", "90"}, 0, kFullCircle, 288000000, 324000000},
-    {"south_cap_across_0h",
-     {"20:00:00", "04:00:00", "-90", "-85"},
-     1080000000,
-     216000000,
-     -324000000,
-     -306000000},
-    {"whole_sky", {"0", "360", "-90", "90"}, 0, kFullCircle, -324000000, 324000000},
-    {"empty", {"100", "100.001", "60", "60.001"}, 360000000, 360003600, 216000000, 216003600},
+    {"--box 0 360 80 90", 0, kFullCircle, 288000000, 324000000},
+    {"--box 20:00:00 04:00:00 -90 -85", 1080000000, 216000000, -324000000, -306000000},
+    {"--box 0 360 -90 90", 0, kFullCircle, -324000000, 324000000},
+    {"--box 100 100.001 60 60.001", 360000000, 360003600, 216000000, 216003600},  // empty
 };
 
 TEST_F(Find, BoxesMatchBruteForceScan) {
-  for (const BoxCase& b : kBoxes) {
-    SCOPED_TRACE(b.name);
+  for (const auto& b : kBoxes) {
+    SCOPED_TRACE(b.args);
     const bool wraps = b.ra_first > b.ra_last;
-    std::vector<std::pair<std::int64_t, const Star*>> expected;
-    for (const Star& s : *stars_) {
+    Check(b.args, kFullCircle, 0, 2, [&b, wraps](const Star& s) {
       const bool in_ra = wraps ? (s.ra >= b.ra_first || s.ra <= b.ra_last)
                                : (s.ra >= b.ra_first && s.ra <= b.ra_last);
-      if (in_ra && s.dec >= b.dec_low && s.dec <= b.dec_high) {
-        expected.emplace_back(((s.ra - b.ra_first) % kFullCircle + kFullCircle) % kFullCircle, &s);
-      }
-    }
-    std::sort(expected.begin(), expected.end(), [](const auto& x, const auto& y) {
-      return x.first != y.first ? x.first < y.first : x.second->id < y.second->id;
+      return in_ra && s.dec >= b.dec_low && s.dec <= b.dec_high
+                 ? static_cast<double>((s.ra - b.ra_first + kFullCircle) % kFullCircle)
+                 : HUGE_VAL;
     });
-    std::vector<const Star*> stars;
-    stars.reserve(expected.size());
-    for (const auto& e : expected) stars.push_back(e.second);
-    const std::vector<std::string> box = {"--box", b.text[0], b.text[1], b.text[2], b.text[3]};
-    EXPECT_EQ(Run(box, false), stars);
-    std::vector<std::string> limited = box;
-    limited.insert(limited.end(), {"--limit", "2"});
-    stars.resize(std::min<std::size_t>(2, stars.size()));
-    EXPECT_EQ(Run(limited, false), stars);
   }
 }
 
 TEST_F(Find, BadValuesAreUsageErrors) {
-  const std::vector<std::vector<std::string>> cases = {
-      {"--ra", "360.5", "--dec", "0", "--radius", "1"},
-      {"--ra", "24:00:01", "--dec", "0", "--radius", "1"},
-      {"--ra", "12:60:00", "--dec", "0", "--radius", "1"},
-      {"--ra", "-1", "--dec", "0", "--radius", "1"},
-      {"--ra", "1e2", "--dec", "0", "--radius", "1"},
-      {"--ra", "12h", "--dec", "0", "--radius", "1"},
-      {"--ra", "1", "--dec", "90.0000000000001", "--radius", "1"},
-      {"--ra", "1", "--dec", "+10:00", "--radius", "1"},
-      {"--ra", "1", "--dec", "1.", "--radius", "1"},
-      {"--ra", "1", "--dec", "0", "--radius", "0"},
-      {"--ra", "1", "--dec", "0", "--radius", "180.1"},
-      {"--ra", "1", "--dec", "0"},
-      {"--ra", "1", "--dec", "0", "--radius", "1", "--box", "1", "2", "3", "4"},
-      {"--box", "1", "2", "3"},
-      {"--box", "1", "2", "30", "20"},
-      {"--box", "1", "2", "x", "20"},
-  };
-  for (const auto& args : cases) {
-    std::vector<std::string> full = {"find", "--db", (dir_->path() / "db").string()};
-    full.insert(full.end(), args.begin(), args.end());
-    const RunResult run = RunDb(dir_->path(), full);
-    EXPECT_EQ(run.status, 2) << args[1] << " " << args.back();
-    EXPECT_EQ(run.out, "");
-    EXPECT_NE(run.err, "");
+  for (const char* args :
+       {"--ra 360.5 --dec 0 --radius 1", "--ra 24:00:01 --dec 0 --radius 1",
+        "--ra 12:60:00 --dec 0 --radius 1", "--ra -1 --dec 0 --radius 1",
+        "--ra 1e2 --dec 0 --radius 1", "--ra 12h --dec 0 --radius 1",
+        "--ra 1 --dec 90.0000000000001 --radius 1", "--ra 1 --dec +10:00 --radius 1",
+        "--ra 1 --dec 1. --radius 1", "--ra 1 --dec 0 --radius 0", "--ra 1 --dec 0 --radius 180.1",
+        "--ra 1 --dec 0", "--ra 1 --dec 0 --radius 1 --box 1 2 3 4", "--box 1 2 3",
+        "--box 1 2 30 20", "--box 1 2 x 20"}) {
+    const RunResult run = RunDb(dir_->path(), std::string("find --db db ") + args);
+    EXPECT_EQ(run.status, 2) << args;
+    EXPECT_EQ(run.out, "") << args;
   }
 }
 
-// Every field decoded into its unit, from records written byte by byte.
+// Every field decoded into its unit, from records written byte by byte; a damaged or missing
+// zone file; a region holding nothing.
 TEST(FindFields, EveryFieldInItsUnit) {
   ScopedTempDir tmp;
   MakeCatalog(tmp.path() / "cat", "--stars 0 --bss 0");
@@ -318,7 +255,7 @@ TEST(FindFields, EveryFieldInItsUnit) {
     }
     return bytes;
   };
-  // A main star just south of the equator.
+  // A main star just south of the equator, and a supplement star: epochs in hundredths.
   WriteFileBytes(
       tmp.path() / "cat" / "z180",
       record({{0, 4, 1},      {4, 4, -1},      {8, 2, -5},         {10, 1, -127}, {11, 1, 127},
@@ -326,13 +263,12 @@ TEST(FindFields, EveryFieldInItsUnit) {
               {18, 2, 25000}, {20, 4, -12345}, {24, 4, 7},         {28, 1, -100}, {29, 1, 5},
               {30, 1, -27},   {31, 1, -126},   {32, 4, 123456789}, {36, 2, -1},   {38, 2, 15000},
               {40, 2, 32767}, {42, 1, -127},   {43, 1, 1}}));
-  // A supplement star: epochs in hundredths of a year.
   WriteFileBytes(
       tmp.path() / "cat" / "s19",
       record({{0, 4, 1295999999}, {4, 4, 17999999}, {15, 1, 0x80}, {16, 2, 1650}, {18, 2, -5}}));
   fs::create_directory(tmp.path() / "db");
   ASSERT_EQ(RunProgram(UCAC2_EXE, {"../cat"}, tmp.path() / "db").status, 0);
-  const RunResult run = RunDb(tmp.path() / "db", {"find", "--box", "0", "360", "-90", "90"});
+  const RunResult run = RunDb(tmp.path() / "db", "find --box 0 360 -90 90");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out,
             "id,ra,dec,u2r_mag,e_ra_m,e_de_m,nobs,e_pos,ncat,cflg,ep_ra_m,ep_de_m,pm_ra,pm_de,"
@@ -341,21 +277,17 @@ TEST(FindFields, EveryFieldInItsUnit) {
             "2.7,13.2,5.00,0.05,123456789,-0.001,15.000,32.767,0,128\n"
             "50000001,359.999999722,4.999999722,0.00,127,127,0,127,0,128,1991.500,1974.950,0.0,"
             "0.0,12.7,12.7,6.35,6.35,0,0.000,0.000,0.000,127,127\n");
-  // A region holding nothing prints the header alone; a damaged or missing zone file that
-  // the region needs is named, and one it does not need is not read.
-  const std::vector<std::string> cone_0h = {"find", "--ra", "7.5", "--dec", "0", "--radius", "1"};
+  // A zone file the region needs is named; one it does not need is not read.
   fs::resize_file(tmp.path() / "db" / "UCAC2_00.dat", 151);
-  RunResult damaged = RunDb(tmp.path() / "db", cone_0h);
-  EXPECT_EQ(damaged.status, 1);
-  EXPECT_EQ(damaged.out, "");
-  EXPECT_EQ(damaged.err,
-            "./UCAC2_00.dat: damaged zone file: shorter than its header and band index\n");
-  fs::remove(tmp.path() / "db" / "UCAC2_00.dat");
-  RunResult missing = RunDb(tmp.path() / "db", cone_0h);
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err, "./UCAC2_00.dat: missing or unreadable zone file\n");
-  RunResult elsewhere =
-      RunDb(tmp.path() / "db", {"find", "--ra", "100", "--dec", "0", "--radius", "1"});
+  for (const char* error : {"damaged zone file: shorter than its header and band index",
+                            "missing or unreadable zone file"}) {
+    const RunResult hour_0 = RunDb(tmp.path() / "db", "find --ra 7.5 --dec 0 --radius 1");
+    EXPECT_EQ(hour_0.status, 1);
+    EXPECT_EQ(hour_0.out, "");
+    EXPECT_EQ(hour_0.err, std::string("./UCAC2_00.dat: ") + error + "\n");
+    fs::remove(tmp.path() / "db" / "UCAC2_00.dat");
+  }
+  const RunResult elsewhere = RunDb(tmp.path() / "db", "find --ra 100 --dec 0 --radius 1");
   EXPECT_EQ(elsewhere.status, 0);
   EXPECT_EQ(elsewhere.out, SplitLines(run.out)[0] + ",dist_arcsec\n");
 }
@@ -379,13 +311,13 @@ TEST(StarOrder, FirstStarsInOrderUnderAnyBound) {
         entry[47] = static_cast<std::uint8_t>(id);
         ASSERT_TRUE(ucac2::AddToOrder(order, key, entry));
       }
-      std::vector<std::pair<std::uint64_t, std::int32_t>> emitted;
+      decltype(sorted) emitted;
       ASSERT_TRUE(ucac2::EmitInOrder(
           order,
           [](void* out, const ucac2::KeyedStar& star) {
             EXPECT_EQ(star.entry[47], static_cast<std::uint8_t>(ucac2::LoadLE32(star.entry)));
-            static_cast<decltype(emitted)*>(out)->emplace_back(star.key,
-                                                               ucac2::LoadLE32(star.entry));
+            static_cast<decltype(sorted)*>(out)->emplace_back(star.key,
+                                                              ucac2::LoadLE32(star.entry));
           },
           &emitted));
       decltype(sorted) wanted = sorted;
@@ -395,40 +327,32 @@ TEST(StarOrder, FirstStarsInOrderUnderAnyBound) {
   }
 }
 
+// A map's pixels, RGB row by row from the top.
 struct Picture {
   int width = 0, height = 0;
-  std::vector<std::uint8_t> pixels;  // RGB, row by row from the top
-  const std::uint8_t* At(int x, int y) const {
-    return &pixels[3 * (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                        static_cast<std::size_t>(x))];
-  }
+  std::vector<std::uint8_t> rgb;
 };
 
-Picture Map(const fs::path& dir, const std::vector<std::string>& args) {
-  std::vector<std::string> full = {"map", "sky.png"};
-  full.insert(full.end(), args.begin(), args.end());
-  const RunResult run = RunDb(dir, full);
-  EXPECT_EQ(run.status, 0) << run.err;
+Picture Map(const fs::path& dir, const std::string& args) {
+  EXPECT_EQ(RunDb(dir, "map sky.png " + args).status, 0);
   const std::string png = ReadFileBytes(dir / "sky.png");
-  Picture picture;
+  Picture p;
   int channels = 0;
-  stbi_uc* decoded = stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(png.data()),
-                                           static_cast<int>(png.size()), &picture.width,
-                                           &picture.height, &channels, 3);
-  EXPECT_NE(decoded, nullptr);
-  if (decoded == nullptr) return picture;
-  picture.pixels.assign(decoded, decoded + std::ptrdiff_t{3} * picture.width * picture.height);
+  stbi_uc* decoded =
+      stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(png.data()),
+                            static_cast<int>(png.size()), &p.width, &p.height, &channels, 3);
+  if (decoded != nullptr) p.rgb.assign(decoded, decoded + std::ptrdiff_t{3} * p.width * p.height);
   stbi_image_free(decoded);
-  return picture;
+  return p;
 }
 
-// The pixels where two pictures of one size differ.
+// The pixels (x, y) where two pictures of one size differ.
 std::vector<std::pair<int, int>> Differences(const Picture& a, const Picture& b) {
   std::vector<std::pair<int, int>> at;
-  for (int y = 0; y < a.height; ++y) {
-    for (int x = 0; x < a.width; ++x) {
-      if (!std::equal(a.At(x, y), a.At(x, y) + 3, b.At(x, y))) at.emplace_back(x, y);
-    }
+  for (std::size_t i = 0; i < a.rgb.size(); i += 3) {
+    const int pixel = static_cast<int>(i / 3);
+    if (!std::equal(&a.rgb[i], &a.rgb[i] + 3, &b.rgb[i]))
+      at.emplace_back(pixel % a.width, pixel / a.width);
   }
   return at;
 }
@@ -436,33 +360,34 @@ std::vector<std::pair<int, int>> Differences(const Picture& a, const Picture& b)
 TEST(SkyMap, StarsShowWhereTheyStandAndMissingFilesAsEmptyStrips) {
   ScopedTempDir tmp;
   fs::create_directory(tmp.path() / "none");
-  const Picture empty = Map(tmp.path(), {"--catalog", "none", "--width", "100"});
+  const Picture empty = Map(tmp.path(), "--catalog none --width 100");
   EXPECT_EQ(empty.width, 100);
   EXPECT_EQ(empty.height, 50);
-  // One star at RA 30.5, Dec +45.25 degrees: RA grows to the left, north is up.
-  MakeCatalog(tmp.path() / "one",
-              "--stars 0 --bss 0 --count s28:1 --set s28:0:109800000:162900000");
-  const Picture one = Map(tmp.path(), {"--catalog", "one", "--width", "100"});
-  EXPECT_EQ(Differences(one, empty), (std::vector<std::pair<int, int>>{{99 - 8, 12}}));
+  // RA 30.5, Dec +45.25 and RA 180, Dec -89.75 degrees: RA grows to the left, north is up.
+  MakeCatalog(tmp.path() / "two",
+              "--stars 0 --bss 0 --count s28:1 --set s28:0:109800000:162900000 --count z001:1 "
+              "--set z001:0:648000000:-323100000");
+  const Picture two = Map(tmp.path(), "--catalog two --width 100");
+  EXPECT_EQ(Differences(two, empty), (std::vector<std::pair<int, int>>{{99 - 8, 12}, {49, 49}}));
   // The database draws the same picture as its catalog.
   fs::create_directory(tmp.path() / "db");
-  ASSERT_EQ(RunProgram(UCAC2_EXE, {"../one"}, tmp.path() / "db").status, 0);
-  EXPECT_TRUE(Differences(Map(tmp.path(), {"--db", "db", "--width", "100"}), one).empty());
+  ASSERT_EQ(RunProgram(UCAC2_EXE, {"../two"}, tmp.path() / "db").status, 0);
+  EXPECT_TRUE(Differences(Map(tmp.path(), "--db db --width 100"), two).empty());
 
   // z150 holds -15.5 .. -15 degrees: row 210 of 360.
   MakeCatalog(tmp.path() / "full", "--stars 30000 --bss 0");
   MakeCatalog(tmp.path() / "gap", "--stars 30000 --bss 0 --missing z150");
-  const Picture blank = Map(tmp.path(), {"--catalog", "none", "--width", "720"});
-  const Picture full = Map(tmp.path(), {"--catalog", "full", "--width", "720"});
-  const Picture gap = Map(tmp.path(), {"--catalog", "gap", "--width", "720"});
-  ASSERT_EQ(gap.height, 360);
-  const auto row_empty = [&blank](const Picture& p, int y) {
-    return std::equal(p.At(0, y), p.At(0, y) + std::ptrdiff_t{3} * p.width, blank.At(0, y));
+  const Picture blank = Map(tmp.path(), "--catalog none --width 720");
+  const auto rows = [&](const char* catalog) {  // the rows that show a star
+    std::set<int> at;
+    const Picture p = Map(tmp.path(), std::string("--catalog ") + catalog + " --width 720");
+    for (const auto& [x, y] : Differences(p, blank)) at.insert(y);
+    return at;
   };
-  EXPECT_TRUE(row_empty(gap, 210));
-  EXPECT_FALSE(row_empty(full, 210));
-  EXPECT_FALSE(row_empty(gap, 209));
-  EXPECT_FALSE(row_empty(gap, 211));
+  const std::set<int> full = rows("full"), gap = rows("gap");
+  EXPECT_EQ(blank.height, 360);
+  EXPECT_TRUE(full.count(210) == 1 && gap.count(210) == 0);
+  EXPECT_TRUE(gap.count(209) == 1 && gap.count(211) == 1);
 }
 
 }  // namespace
