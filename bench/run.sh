@@ -126,7 +126,9 @@ measure() {  # command...: sets m_status, m_seconds, m_kib, m_error for one run
   end=$EPOCHREALTIME
   m_seconds=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
   m_kib=$(tail -n 1 "$bench_dir/rss.txt")
-  m_error=$(grep -v -e '^Command exited with' -e '^Run with --help' "$bench_dir/err.txt" | tail -n 1)
+  # A command that prints nothing on stderr leaves grep nothing to select: not a failure.
+  m_error=$(grep -v -e '^Command exited with' -e '^Run with --help' "$bench_dir/err.txt" |
+    tail -n 1 || true)
 }
 verdict() {  # value, limit: whether the value keeps to its target
   awk -v v="$1" -v l="$2" 'BEGIN { print (v <= l ? "ok" : "OVER") }'
