@@ -56,10 +56,6 @@ std::vector<std::string> Transcript(const fs::path& cat, const std::string& dir,
   return t;
 }
 
-// Failures name a case instead of dumping its bytes.
-template <typename Case>
-requires requires(const Case& c) { c.name; }
-void PrintTo(const Case& c, ::std::ostream* os) { *os << c.name; }
 const auto kCaseName = [](const auto& info) { return std::string(info.param.name); };
 
 // A catalog in tmp/cat, and an empty tmp/out in which the compiler runs on "../cat".

@@ -145,7 +145,6 @@ TEST_P(FaultSweep, EveryCallFailsCleanly) {
   // file (not for reads: an empty file is never read).
   std::set<std::string> all;
   for (const std::string& line : legitimate) all.insert(kind == "read" ? Place(line) : line);
-  EXPECT_GT(calls[kind], 0);
   if (kind == "delete")
     all = {"MSG --- " + std::to_string(CatalogStars(catalog)) + " objects found"};
   EXPECT_EQ(seen, all);
