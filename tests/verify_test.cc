@@ -11,7 +11,6 @@
 #include <random>
 #include <regex>
 
-#include "base/catalog_files.h"
 #include "base/star_record.h"
 #include "base/zone_file.h"
 #include "test_util.h"
@@ -105,10 +104,8 @@ TEST_F(Verify, PlantedFaultsAreReportedNamingTheirFile) {
   const std::string zone = "db/" + ZoneName(g_block.hour);
   const std::size_t line_10 = ReadFileBytes(Db() / "info.txt").find("objects RA zone 07") - 2;
   std::string cat;  // the first main file with stars
-  for (int n = 1; cat.empty(); ++n) {
-    const std::string name = ucac2::CatalogFileAt(n).name;
-    if (fs::file_size(Cat() / name) > 0) cat = "cat/" + name;
-  }
+  for (int f = 0; cat.empty(); ++f)
+    if (fs::file_size(Cat() / CatalogFileName(f)) > 0) cat = "cat/" + CatalogFileName(f);
   const Plant removed = [](const fs::path& file) { fs::remove(file); };
   const Plant created = [](const fs::path& file) { WriteFileBytes(file, "x"); };
   const Fault faults[] = {
