@@ -78,12 +78,9 @@ class Find : public ::testing::Test {
     MakeCatalog(dir_->path() / "cat", std::string("--stars 20000 --bss 3000 --seed 5 ") + kPlanted);
     fs::create_directory(dir_->path() / "db");
     ASSERT_EQ(RunProgram(UCAC2_EXE, {"../cat"}, dir_->path() / "db").status, 0);
-    stars_ = new std::map<std::int32_t, Star>(ReadCatalog(dir_->path() / "cat"));
+    stars_ = ReadCatalog(dir_->path() / "cat");
   }
-  static void TearDownTestSuite() {
-    delete stars_;
-    delete dir_;
-  }
+  static void TearDownTestSuite() { delete dir_; }
 
   // Runs find on the database and holds what it printed against a scan of every star: `key`
   // gives a star's distance from a cone's centre, or its place in a box's order (infinite
@@ -93,9 +90,9 @@ class Find : public ::testing::Test {
   static void Check(const std::string& args, double bound, double tolerance, std::size_t limit,
                     const std::function<double(const Star&)>& key) {
     std::vector<double> printed;
-    const std::vector<const Star*> found = Run(args, &printed);
+    std::vector<const Star*> found = Run(args, &printed);
     std::size_t within = 0;
-    for (const auto& [id, s] : *stars_) within += key(s) <= bound - tolerance;
+    for (const auto& [id, s] : stars_) within += key(s) <= bound - tolerance;
     EXPECT_GE(found.size(), within);
     for (std::size_t i = 0; i < found.size(); ++i) {
       const Star& star = *found[i];
@@ -111,9 +108,8 @@ class Find : public ::testing::Test {
         EXPECT_LT(before.id, star.id);  // a tie
       }
     }
-    std::vector<const Star*> first = found;
-    first.resize(std::min(limit, found.size()));
-    EXPECT_EQ(Run(args + " --limit " + std::to_string(limit), nullptr), first);
+    found.resize(std::min(limit, found.size()));  // the first ones
+    EXPECT_EQ(Run(args + " --limit " + std::to_string(limit), nullptr), found);
   }
 
   // The stars printed, in order, each position checked to give back its exact mas; the last
@@ -124,7 +120,7 @@ class Find : public ::testing::Test {
     std::vector<const Star*> found;
     for (const std::string& line : SplitLines(run.out.substr(run.out.find('\n') + 1))) {
       const std::vector<std::string> f = SplitLines(line, ',');
-      const Star* star = &stars_->at(std::stoi(f[0]));
+      const Star* star = &stars_.at(std::stoi(f[0]));
       EXPECT_EQ(std::llround(std::stod(f[1]) * kMasPerDegree), star->ra) << line;
       EXPECT_EQ(std::llround(std::stod(f[2]) * kMasPerDegree), star->dec) << line;
       found.push_back(star);
@@ -134,7 +130,7 @@ class Find : public ::testing::Test {
   }
 
   static inline ScopedTempDir* dir_ = nullptr;
-  static inline std::map<std::int32_t, Star>* stars_ = nullptr;  // by identifier
+  static inline std::map<std::int32_t, Star> stars_;  // by identifier
 };
 
 // Cones as typed, and the same in degrees for the scan.
@@ -308,12 +304,9 @@ struct Picture {
 
 Picture Map(const fs::path& dir, const std::string& args) {
   EXPECT_EQ(RunDb("map sky.png " + args, dir).status, 0);
-  const std::string png = ReadFileBytes(dir / "sky.png");
   Picture p;
   int channels = 0;
-  stbi_uc* decoded =
-      stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(png.data()),
-                            static_cast<int>(png.size()), &p.width, &p.height, &channels, 3);
+  stbi_uc* decoded = stbi_load((dir / "sky.png").c_str(), &p.width, &p.height, &channels, 3);
   if (decoded != nullptr) p.rgb.assign(decoded, decoded + std::ptrdiff_t{3} * p.width * p.height);
   stbi_image_free(decoded);
   return p;

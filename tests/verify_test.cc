@@ -22,9 +22,8 @@ using Edit = std::function<void(std::string&)>;
 using Plant = std::function<void(const fs::path&)>;
 
 std::string Le32(std::int64_t v) {
-  std::string bytes(4, '\0');
-  ucac2::StoreLE32(reinterpret_cast<std::uint8_t*>(bytes.data()), static_cast<std::int32_t>(v));
-  return bytes;
+  return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+          static_cast<char>(v >> 24)};
 }
 
 void EditFile(const fs::path& path, const Edit& edit) {
