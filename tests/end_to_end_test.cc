@@ -78,6 +78,8 @@ struct GoodCase {
   std::string options;
   std::vector<int> band_sizes = {};  // each must occur as some band's count
 };
+// Failures, and the suite's test names, name a case instead of dumping its bytes.
+void PrintTo(const GoodCase& c, std::ostream* os) { *os << c.name; }
 using Compiles = EndToEnd<GoodCase>;
 
 TEST_P(Compiles, ZoneFilesReportAndTranscriptMatchTheInput) {
@@ -132,6 +134,7 @@ struct Stop {
   std::string directory = "";  // a catalog file's name, where a directory is made
   std::string clean = "";      // a catalog that compiles to what the run leaves, if not this one
 };
+void PrintTo(const Stop& c, std::ostream* os) { *os << c.name; }
 using Stops = EndToEnd<Stop>;
 
 TEST_P(Stops, LastLineAndWhatIsLeft) {
