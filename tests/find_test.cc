@@ -24,7 +24,6 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kMasPerDegree = 3600000.0;
 constexpr std::int64_t kFullCircle = 1296000000;
-constexpr double kTolerance = 1e-6;  // arcseconds: the two distance formulas may differ by this
 
 struct Star {
   std::int32_t id, ra, dec;
@@ -156,7 +155,8 @@ const struct {
 TEST_F(Find, ConesMatchBruteForceScan) {
   for (const auto& c : kCones) {
     SCOPED_TRACE(c.args);
-    Check(c.args, c.radius * 3600, kTolerance, 3, [&c](const Star& s) {
+    // Within 1e-6 arcseconds the two distance formulas may differ.
+    Check(c.args, c.radius * 3600, 1e-6, 3, [&c](const Star& s) {
       return Separation(c.ra, c.dec, s.ra / kMasPerDegree, s.dec / kMasPerDegree);
     });
   }
@@ -327,8 +327,7 @@ TEST(SkyMap, StarsShowWhereTheyStandAndMissingFilesAsEmptyStrips) {
   ScopedTempDir tmp;
   fs::create_directory(tmp.path() / "none");
   const Picture empty = Map(tmp.path(), "--catalog none --width 100");
-  EXPECT_EQ(empty.width, 100);
-  EXPECT_EQ(empty.height, 50);
+  EXPECT_EQ(std::pair(empty.width, empty.height), std::pair(100, 50));
   // RA 30.5, Dec +45.25 and RA 180, Dec -89.75 degrees: RA grows to the left, north is up.
   MakeCatalog(tmp.path() / "two",
               "--stars 0 --bss 0 --count s28:1 --set s28:0:109800000:162900000 --count z001:1 "

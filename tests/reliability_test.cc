@@ -142,7 +142,6 @@ TEST_P(FaultSweep, EveryCallFailsCleanly) {
   for (unsigned w = 0; w < std::max(2u, std::thread::hardware_concurrency()); ++w)
     workers.emplace_back(work, temp.path() / ("worker" + std::to_string(w)));
   for (std::thread& worker : workers) worker.join();
-  std::printf("%s: %lld calls, %zu faults injected\n", kind.c_str(), calls[kind], plans.size());
 
   EXPECT_EQ(Contents(catalog), intact) << "a run wrote to the catalog";
   // Every place that uses the kind was struck and, where each call names its own file, every
