@@ -1,6 +1,7 @@
 // The building blocks, where values are pinned that the compiler and ucac2db verify share
-// (the zone arithmetic, the zone-file entry and the report), and failures a whole run
-// cannot reach: the record reader's, and the work files' deleted or replaced by links.
+// (the zone arithmetic, the zone-file entry and the report), and what a whole run cannot
+// reach: the record reader's failures, the work files' deleted or replaced by links, and the
+// reporter's lines and ways out.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -136,6 +137,23 @@ TEST(WorkFilesDeathTest, DeletedFilesAreFatalAndLinksAreRefusedWhereOutputsFollo
     EXPECT_TRUE(fs::is_symlink("UCAC2_07.dat"));
     EXPECT_EQ(ReadFileBytes(target), std::string("\1\0\0\0\2\0\0\0", 8)) << target;
   }
+}
+
+TEST(ReporterDeathTest, FatalIsTheLastLineAndExitsWithOne) {
+  const std::string x(5000, 'x');  // cut to the message buffer's 1,023 characters
+  EXPECT_EXIT((ucac2::Message("m %d", 1), ucac2::Error("e %s", "two"), ucac2::PlainLine("p"),
+               ucac2::Message("%s", x.c_str()), ucac2::Error("%sy", x.c_str()), std::exit(0)),
+              testing::ExitedWithCode(0),
+              "^MSG --- m 1\nERR >>> e two\np\nMSG --- x{1023}\nERR >>> x{1023}\n$");
+  // Held-back output is written before the line, and the console given back after it.
+  EXPECT_EXIT((ucac2::SetExitDuties({+[] { std::fputs("flushed\n", stderr); },
+                                     +[] { std::fputs("restored\n", stderr); }}),
+               ucac2::Fatal("last")),
+              kExitsWithOne, "^flushed\nFTL \\*\\*\\* last\nrestored\n$");
+  // A failure while held-back output is written ends the process with its own line alone.
+  EXPECT_EXIT(
+      (ucac2::SetExitDuties({+[] { ucac2::Fatal("inner"); }, nullptr}), ucac2::Fatal("outer")),
+      kExitsWithOne, "^FTL \\*\\*\\* inner\n$");
 }
 
 }  // namespace

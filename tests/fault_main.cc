@@ -35,6 +35,5 @@ int main(int argc, char** argv) {
   ucac2::InstallFaultPlan(plan);
   g_counts_path = std::getenv("UCAC2_FAULT_COUNTS");
   if (g_counts_path != nullptr) std::atexit(WriteCounts);
-  const int status = ucac2::Run(argc, argv);
-  return status;
+  return ucac2::Run(argc, argv);
 }

@@ -46,6 +46,10 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
                      const fs::path& directory, const std::vector<std::string>& environment = {},
                      void (*in_child)() = nullptr);
 
+/// Runs ucac2db with `args`, split at spaces, in `dir`; a sanitizer's report ends it with
+/// status 86, so that it never passes for a finding's status 1.
+RunResult RunDb(const std::string& args, const fs::path& dir);
+
 /// Runs the compiler on `args` in `dir`; a non-empty `fault` ("kind:n[:effect]") runs the
 /// build with the fault seam open.
 RunResult RunCompiler(const std::vector<std::string>& args, const fs::path& dir,
@@ -72,12 +76,10 @@ std::string ZoneName(int hour);
 /// Every byte of a file; "" when it cannot be read.
 std::string ReadFileBytes(const fs::path& path);
 void WriteFileBytes(const fs::path& path, const std::string& bytes);
-/// Appends `v` as 4 little-endian bytes.
-void PutLe32(std::string& s, std::int64_t v);
 /// The names of the entries of `dir`.
 std::set<std::string> Listing(const fs::path& dir);
 
-/// The lines of `text`, split at "\n" (the "\n" removed).
-std::vector<std::string> SplitLines(const std::string& text);
+/// The pieces of `text` between `separator`s (the separators removed): by default its lines.
+std::vector<std::string> SplitLines(const std::string& text, char separator = '\n');
 
 }  // namespace ucac2_test

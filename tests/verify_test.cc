@@ -1,5 +1,7 @@
-// ucac2db verify run as a user runs it, on a small database compiled once by the real ucac2:
-// each fault it must find planted on purpose, and a few hundred random damages it must survive.
+// ucac2db's checks run as a user runs them. verify, on a small database compiled once by the
+// real ucac2: each fault it must find planted on purpose, and a few hundred random damages it
+// must survive. check-catalog: a clean catalog, then catalogs holding every kind of fault at
+// once, and the lines that must report each, naming the file and the record.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,8 +9,8 @@
 #include <functional>
 #include <iterator>
 #include <random>
+#include <regex>
 
-#include "base/catalog_files.h"
 #include "base/star_record.h"
 #include "base/zone_file.h"
 #include "test_util.h"
@@ -19,34 +21,15 @@ namespace {
 using Edit = std::function<void(std::string&)>;
 using Plant = std::function<void(const fs::path&)>;
 
-std::string HourFile(int hour) {
-  char name[ucac2::kZoneFileNameSize];
-  ucac2::ZoneFileName(hour, name);
-  return name;
-}
-
 std::string Le32(std::int64_t v) {
-  std::string bytes(4, '\0');
-  ucac2::StoreLE32(reinterpret_cast<std::uint8_t*>(bytes.data()), static_cast<std::int32_t>(v));
-  return bytes;
-}
-
-void Flip(std::string& bytes, std::size_t at, int mask) {
-  bytes[at] = static_cast<char>(bytes[at] ^ mask);
+  return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+          static_cast<char>(v >> 24)};
 }
 
 void EditFile(const fs::path& path, const Edit& edit) {
   std::string bytes = ReadFileBytes(path);
   edit(bytes);
   WriteFileBytes(path, bytes);
-}
-
-RunResult RunVerify(const std::vector<std::string>& args, const fs::path& dir) {
-  std::vector<std::string> all = {"verify"};
-  all.insert(all.end(), args.begin(), args.end());
-  // A sanitizer's report must not pass for a finding's status 1.
-  return RunProgram(UCAC2DB_EXE, all, dir,
-                    {"ASAN_OPTIONS=exitcode=86", "UBSAN_OPTIONS=exitcode=86:print_stacktrace=1"});
 }
 
 // The suite's catalog in cat/ and its database in db/, made once, and a block of at least two
@@ -70,7 +53,7 @@ Plant Edited(const Edit& edit) {
   return [edit](const fs::path& file) { EditFile(file, edit); };
 }
 Plant Flipped(std::size_t at, int mask) {
-  return Edited([=](std::string& bytes) { Flip(bytes, at, mask); });
+  return Edited([=](std::string& bytes) { bytes[at] = static_cast<char>(bytes[at] ^ mask); });
 }
 Plant Put(std::size_t at, std::int64_t value) {
   return Edited([=](std::string& bytes) { bytes.replace(at, 4, Le32(value)); });
@@ -84,7 +67,7 @@ class Verify : public ::testing::Test {
     fs::create_directory(Db());
     ASSERT_EQ(RunProgram(UCAC2_EXE, {Cat().string()}, Db()).status, 0);
     for (int h = 0; h < ucac2::kHourZones; ++h) {
-      const std::string zone = ReadFileBytes(Db() / HourFile(h));
+      const std::string zone = ReadFileBytes(Db() / ZoneName(h));
       const auto head = ucac2::DecodeZoneHead(reinterpret_cast<const std::uint8_t*>(zone.data()));
       for (int b = 0; b < ucac2::kBands - 1; ++b) {
         if (head.counts[b] >= 2) {
@@ -117,13 +100,11 @@ struct Fault {
 
 // Each fault reported naming its file, by verify alone unless only the catalog can tell.
 TEST_F(Verify, PlantedFaultsAreReportedNamingTheirFile) {
-  const std::string zone = "db/" + HourFile(g_block.hour);
+  const std::string zone = "db/" + ZoneName(g_block.hour);
   const std::size_t line_10 = ReadFileBytes(Db() / "info.txt").find("objects RA zone 07") - 2;
   std::string cat;  // the first main file with stars
-  for (int n = 1; cat.empty(); ++n) {
-    const std::string name = ucac2::CatalogFileAt(n).name;
-    if (fs::file_size(Cat() / name) > 0) cat = "cat/" + name;
-  }
+  for (int f = 0; cat.empty(); ++f)
+    if (fs::file_size(Cat() / CatalogFileName(f)) > 0) cat = "cat/" + CatalogFileName(f);
   const Plant removed = [](const fs::path& file) { fs::remove(file); };
   const Plant created = [](const fs::path& file) { WriteFileBytes(file, "x"); };
   const Fault faults[] = {
@@ -177,20 +158,21 @@ TEST_F(Verify, PlantedFaultsAreReportedNamingTheirFile) {
     if (fault.plant) fault.plant(fault.file);
     const std::string named = (fault.named.empty() ? fault.file : fault.named) + ": ";
     for (const bool with_catalog : {false, true}) {
-      std::vector<std::string> args = {"db"};
-      if (with_catalog) args.insert(args.end(), {"--catalog", "cat"});
-      const RunResult r = RunVerify(args, tmp_.path());
+      const RunResult r =
+          RunDb(with_catalog ? "verify db --catalog cat" : "verify db", tmp_.path());
       if (fault.text.empty() || (fault.catalog_only && !with_catalog)) {
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(SplitLines(r.err).size(), 1u) << r.err;  // the summary only
         continue;
       }
       EXPECT_EQ(r.status, 1) << r.err;
-      bool found = false;
-      for (const std::string& line : SplitLines(r.err)) {
-        found = found || (line.rfind(named, 0) == 0 && line.find(fault.text) != line.npos);
-      }
-      EXPECT_TRUE(found) << named << "..." << fault.text << "\n" << r.err;
+      EXPECT_TRUE(std::ranges::any_of(SplitLines(r.err),
+                                      [&](const std::string& line) {
+                                        return line.starts_with(named) &&
+                                               line.find(fault.text) != line.npos;
+                                      }))
+          << named << "..." << fault.text << "\n"
+          << r.err;
     }
   }
 }
@@ -206,7 +188,7 @@ TEST_F(Verify, SurvivesRandomDamage) {
   for (int run = 0; run < 300; ++run) {
     Copy({"db"});
     for (int damage = 1 + static_cast<int>(pick(3)); damage > 0; --damage) {
-      const std::string name = pick(25) == 24 ? "info.txt" : HourFile(static_cast<int>(pick(24)));
+      const std::string name = pick(25) == 24 ? "info.txt" : ZoneName(static_cast<int>(pick(24)));
       EditFile(tmp_.path() / "db" / name, [&](std::string& bytes) {
         const std::size_t kind = pick(10);
         if (bytes.empty() || kind >= 8) {
@@ -222,11 +204,89 @@ TEST_F(Verify, SurvivesRandomDamage) {
         }
       });
     }
-    std::vector<std::string> args = {"db"};
-    if (run % 4 == 0) args.insert(args.end(), {"--catalog", Cat().string()});
-    const RunResult r = RunVerify(args, tmp_.path());
+    const RunResult r =
+        RunDb("verify db" + (run % 4 == 0 ? " --catalog " + Cat().string() : ""), tmp_.path());
     ASSERT_TRUE(r.status == 0 || r.status == 1) << "run " << run << ", status " << r.status << "\n"
                                                 << r.err;
+  }
+}
+
+struct CheckRow {
+  std::string name;
+  std::string options;                         // the generator's, besides the sample's size
+  std::function<void(const fs::path&)> plant;  // faults the generator cannot make
+  std::string args;
+  int status;
+  std::vector<std::string> lines;  // patterns, each matching a whole line of standard error
+};
+
+TEST(CheckCatalogExe, EachFindingNamesItsFileAndRecord) {
+  ScopedTempDir temp;
+  const std::string strip = R"( mas outside the file's strip )";
+  const std::vector<CheckRow> rows = {
+      // z150 spans two read blocks, a record straddling them.
+      {"clean, through a symbolic link, a star at the north pole",
+       "--set s36:0:0:324000000 --count z150:6000",
+       [](const fs::path& cat) {
+         fs::rename(cat / "z010", "z010");
+         fs::create_symlink(fs::absolute("z010"), cat / "z010");
+       },
+       "check-catalog cat --scaled",
+       0,
+       {"files checked: 324, stars: 9086, findings: 0"}},
+      // Just past the north edge of z100; on the south edge of z101 (inside), but out of the
+      // sky; in z102 the fourth star comes after one at the last mas before 360 degrees.
+      {"missing, not a file, truncated, out of its strip, out of order, wrong cflg bits",
+       "--missing z050 --set z100:0:0:-144000000 --set z101:0:1296000000:-144000000 "
+       "--set z102:2:1295999999:-141000000 --bad-cflg z020:1 --bad-cflg s31:0",
+       [](const fs::path& cat) {
+         fs::remove(cat / "s30");
+         fs::create_directory(cat / "s30");
+         fs::resize_file(cat / "z200", fs::file_size(cat / "z200") - 10);
+       },
+       "check-catalog cat --scaled",
+       1,
+       {"cat/z050: missing", "cat/s30: not a regular file",
+        "cat/z200: size not a multiple of 44 bytes: 34 bytes after the last record",
+        "cat/z100: record 1: declination -144000000" + strip + R"(\[-145800000, -144000000\))",
+        R"(cat/z101: record 1: right ascension 1296000000 mas outside \[0, 1296000000\))",
+        R"(cat/z102: record 4: right ascension \d+ mas below the previous star's 1295999999)",
+        "cat/z020: record 2: cflg bit 7 set, marking a supplement star in a main file",
+        "cat/s31: record 1: cflg bit 7 clear, marking a main star in a supplement file",
+        R"(files checked: 322, stars: \d+, findings: 8)"}},
+      // Without --scaled every file of a sample differs from its published count.
+      {"one star too few, two files swapped",
+       "--count z001:874 --count z100:13 --count z101:14",
+       [](const fs::path& cat) {
+         fs::rename(cat / "z100", "z100");
+         fs::rename(cat / "z101", cat / "z100");
+         fs::rename("z100", cat / "z101");
+       },
+       "check-catalog cat",
+       1,
+       {"cat/z001: star count 874, published count 875",
+        "cat/z100: star count 14, published count 211714",
+        "cat/z100: record 1: declination -\\d+" + strip + R"(\[-145800000, -144000000\))",
+        "cat/z100: findings not shown: 5", "cat/z101: star count 13, published count 219687",
+        "cat/z101: record 9: declination -\\d+" + strip + R"(\[-144000000, -142200000\))",
+        R"(files checked: 324, stars: \d+, findings: 351)"}},
+      {"no such directory", "", nullptr, "check-catalog none", 2, {".*none.*"}},
+  };
+  for (const CheckRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    fs::remove_all("cat");
+    MakeCatalog("cat", "--stars 3000 --bss 100 " + row.options);
+    if (row.plant) row.plant("cat");
+    const RunResult run = RunDb(row.args, temp.path());
+    EXPECT_EQ(run.status, row.status) << run.err;
+    EXPECT_EQ(run.out, "");
+    for (const std::string& pattern : row.lines) {
+      EXPECT_TRUE(std::ranges::any_of(
+          SplitLines(run.err),
+          [&](const std::string& line) { return std::regex_match(line, std::regex(pattern)); }))
+          << pattern << "\n"
+          << run.err;
+    }
   }
 }
 
