@@ -14,8 +14,8 @@ constexpr std::int64_t kNanoMasPerTimeMinute = kNanoMasPerHour / 60;
 constexpr std::int64_t kNanoMasPerTimeSecond = kNanoMasPerTimeMinute / 60;
 constexpr std::int64_t kNanoMasPerArcminute = kNanoMasPerDegree / 60;
 constexpr std::int64_t kNanoMasPerArcsecond = kNanoMasPerArcminute / 60;
-constexpr std::int64_t kFullCircle = 360 * kNanoMasPerDegree;
-constexpr std::int64_t kPole = 90 * kNanoMasPerDegree;
+constexpr std::int64_t kFullCircle = kFullCircleMas * kNanoMasPerMas;
+constexpr std::int64_t kPole = kPoleMas * kNanoMasPerMas;
 constexpr std::int64_t kMaxRadius = 180 * kNanoMasPerDegree;
 // Every kept fraction digit is a whole number of nano-mas in each unit.
 static_assert(kNanoMasPerDegree % kFractionScale == 0 &&

@@ -4,10 +4,12 @@
 
 #include <cstdint>
 
+#include "base/sky.h"
+
 namespace ucac2 {
 
 inline constexpr std::int64_t kNanoMasPerMas = 1000000000;
-inline constexpr std::int64_t kNanoMasPerDegree = std::int64_t{3600000} * kNanoMasPerMas;
+inline constexpr std::int64_t kNanoMasPerDegree = kMasPerDegree * kNanoMasPerMas;
 
 /// An angle as typed, exact to a nano-milliarcsecond: `nano_mas`, plus (tail +1) a little
 /// more or (tail -1) a little less when the text held digits finer than that.
