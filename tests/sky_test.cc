@@ -3,11 +3,13 @@
 // against a plain computation in long double.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <random>
 #include <string>
 
 #include "db/angles.h"
+#include "db/separation.h"
 #include "test_util.h"
 
 namespace ucac2_test {
@@ -155,6 +157,65 @@ TEST(Angles, PrintedAnglesReadBackTheSame) {
   EXPECT_EQ(ucac2::FormatAngle(angle), "-0d00m00.0000000000001s");
   ASSERT_TRUE(Parse("12h30m00.6s", kRa, &angle));
   EXPECT_EQ(ucac2::FormatAngle(angle), "187d30m09.000000000000s");
+}
+
+// The angle between two positions in mas, from their unit vectors in long double.
+long double BruteSeparation(long double ra1, long double dec1, long double ra2, long double dec2) {
+  const long double r = std::acos(-1.0L) / 648000000.0L;
+  const long double a[3] = {std::cos(dec1 * r) * std::cos(ra1 * r),
+                            std::cos(dec1 * r) * std::sin(ra1 * r), std::sin(dec1 * r)};
+  const long double b[3] = {std::cos(dec2 * r) * std::cos(ra2 * r),
+                            std::cos(dec2 * r) * std::sin(ra2 * r), std::sin(dec2 * r)};
+  const long double cross[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2],
+                                a[0] * b[1] - a[1] * b[0]};
+  return std::atan2(std::sqrt(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]),
+                    a[0] * b[0] + a[1] * b[1] + a[2] * b[2]);
+}
+
+TEST(Separation, ExactOverTheWholeSphere) {
+  constexpr double kDeg = 3600000.0, kPole = 90 * kDeg;
+  // Pairs in mas: beside the antipode (the haversine's 648000.000000 for both), at and
+  // around a pole, at 0h, tiny, 90 degrees; then random pairs, some near antipodal.
+  std::vector<std::array<double, 4>> pairs = {
+      {195 * kDeg, 0, 15 * kDeg, 1},
+      {195 * kDeg, 0, 15 * kDeg + 1, 1},
+      {0, 0, 180 * kDeg, 0},
+      {0, kPole, 123456789, kPole},
+      {0, kPole, 123456789, kPole - 1},
+      {0, kPole, 0, -kPole},
+      {0, kPole - 1, 180 * kDeg, kPole - 1},
+      {10 * kDeg, -kPole + 5, 190 * kDeg, kPole - 7},
+      {1295999999, 0, 0, 0},
+      {1295999999, 1000, 1, -1000},
+      {100, 200, 100.001, 200},
+      {0, 0, 90 * kDeg, 0},
+      {0, 0, 0, kPole},
+      {45 * kDeg, 45 * kDeg, 225 * kDeg, 45 * kDeg},
+  };
+  std::mt19937_64 random(21);
+  std::uniform_real_distribution<double> ra(0, 360 * kDeg), dec(-kPole, kPole), near(-3, 3);
+  for (int i = 0; i < 2000; ++i) {
+    const double ra1 = std::round(ra(random)), dec1 = std::round(dec(random));
+    if (i % 2 == 0) {
+      pairs.push_back({ra1, dec1, std::round(ra(random)), std::round(dec(random))});
+    } else {
+      pairs.push_back({std::fmod(ra1 + 180 * kDeg, 360 * kDeg) + near(random), -dec1 + near(random),
+                       ra1, dec1});
+    }
+  }
+  for (const auto& [ra1, dec1, ra2, dec2] : pairs) {
+    const long double brute = BruteSeparation(ra1, dec1, ra2, dec2);
+    EXPECT_NEAR(ucac2::Separation(ra1, dec1, ra2, dec2), static_cast<double>(brute), 1e-15)
+        << ra1 << " " << dec1 << " " << ra2 << " " << dec2;
+  }
+  // As find prints it, in microarcseconds: 1 mas and 1.41 mas short of 180 degrees.
+  const auto micro = [](double radians) {
+    return std::llround(radians * ucac2::kArcsecondsPerRadian * 1e6);
+  };
+  EXPECT_EQ(micro(ucac2::Separation(195 * kDeg, 0, 15 * kDeg, 1)), 647999999000);
+  EXPECT_EQ(micro(ucac2::Separation(195 * kDeg, 0, 15 * kDeg + 1, 1)), 647999998586);
+  EXPECT_EQ(ucac2::Separation(0, 0, 180 * kDeg, 0), ucac2::kPi);
+  EXPECT_EQ(ucac2::Separation(0, kPole, 123456789, kPole), 0.0);
 }
 
 }  // namespace
