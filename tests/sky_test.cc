@@ -8,7 +8,9 @@
 #include <random>
 #include <string>
 
+#include "base/star_record.h"
 #include "db/angles.h"
+#include "db/epoch.h"
 #include "db/separation.h"
 #include "test_util.h"
 
@@ -216,6 +218,111 @@ TEST(Separation, ExactOverTheWholeSphere) {
   EXPECT_EQ(micro(ucac2::Separation(195 * kDeg, 0, 15 * kDeg + 1, 1)), 647999998586);
   EXPECT_EQ(ucac2::Separation(0, 0, 180 * kDeg, 0), ucac2::kPi);
   EXPECT_EQ(ucac2::Separation(0, kPole, 123456789, kPole), 0.0);
+}
+
+// A star's entry: identifier, position in mas and motions in 0.1 mas a year, as on disk.
+std::array<std::uint8_t, 48> Entry(std::int32_t id, std::int32_t ra, std::int32_t dec,
+                                   std::int32_t pm_ra, std::int32_t pm_de) {
+  std::array<std::uint8_t, 48> entry{};
+  ucac2::StoreLE32(entry.data(), id);
+  ucac2::StoreLE32(entry.data() + 4, ra);
+  ucac2::StoreLE32(entry.data() + 8, dec);
+  ucac2::StoreLE32(entry.data() + 24, pm_ra);
+  ucac2::StoreLE32(entry.data() + 28, pm_de);
+  return entry;
+}
+
+TEST(Epoch, MotionsAgreeWithAPropagationOnTheSphere) {
+  constexpr double kDeg = 3600000.0;
+  // Straight over each pole, across 0h both ways, a supplement star, the fastest motions the
+  // record holds, far back in time; then random stars at random epochs.
+  struct Star {
+    std::int32_t id, ra, dec, pm_ra, pm_de;
+    double years;
+  };
+  std::vector<Star> stars = {
+      {1, 10 * 3600000, 323999000, 0, 10000, 2},  // 1000 mas a year, 2000 mas past the pole
+      {2, 200 * 3600000, -323999500, 5, -10000, 1},
+      {3, 1295999000, 5000, 10000, -3, 2},  // across 0h eastward
+      {4, 1000, -5000, -10000, 0, 2},       // and westward
+      {50000001, 359 * 3600000, 323990000, 1234567, 99999, 26.9},
+      {5, 0, 0, INT32_MAX, INT32_MIN, -1000},
+      {6, 648000000, 0, 0, 6480000, 1000},  // 180 degrees along the meridian, to the equator
+  };
+  std::mt19937 random(3);
+  std::uniform_int_distribution<std::int32_t> ra(0, 1295999999), dec(-324000000, 324000000),
+      motion(-200000, 200000);
+  std::uniform_real_distribution<double> years(-1000, 1000);
+  for (int i = 0; i < 2000; ++i) {
+    stars.push_back(
+        {7 + i, ra(random), dec(random), motion(random), motion(random), years(random)});
+  }
+  for (const Star& s : stars) {
+    const auto entry = Entry(s.id, s.ra, s.dec, s.pm_ra, s.pm_de);
+    const ucac2::SkyPosition at = ucac2::EntryPositionAt(entry.data(), s.years);
+    // Along the meridian's great circle as a unit vector, which passes a pole by itself.
+    const long double r = std::acos(-1.0L) / 648000000.0L;
+    const long double a = (s.ra + 0.1L * s.pm_ra * s.years) * r;
+    const long double d = (s.dec + 0.1L * s.pm_de * s.years) * r;
+    const long double x = std::cos(d) * std::cos(a), y = std::cos(d) * std::sin(a);
+    long double brute_ra = std::atan2(y, x) / r;
+    if (brute_ra < 0) brute_ra += 1296000000.0L;
+    const long double brute_dec = std::atan2(std::sin(d), std::hypot(x, y)) / r;
+    SCOPED_TRACE(s.id);
+    EXPECT_GE(at.ra_mas, 0);
+    EXPECT_LT(at.ra_mas, 1296000000.0);
+    EXPECT_NEAR(at.dec_mas, static_cast<double>(brute_dec), 1e-4);
+    EXPECT_LT(static_cast<double>(BruteSeparation(at.ra_mas, at.dec_mas, brute_ra, brute_dec)),
+              1e-4 / 206264806.0);  // 1e-4 mas
+  }
+  const auto at = [](const Star& s) {
+    const auto entry = Entry(s.id, s.ra, s.dec, s.pm_ra, s.pm_de);
+    const ucac2::SkyPosition p = ucac2::EntryPositionAt(entry.data(), s.years);
+    return std::array<double, 2>{p.ra_mas, p.dec_mas};
+  };
+  EXPECT_EQ(at(stars[0]), (std::array<double, 2>{190 * kDeg, 323999000}));
+  EXPECT_EQ(at(stars[1]), (std::array<double, 2>{20 * kDeg + 0.5, -323999500}));
+  EXPECT_EQ(at(stars[2]), (std::array<double, 2>{1000, 4999.4}));
+  EXPECT_EQ(at(stars[3]), (std::array<double, 2>{1295999000, -5000}));
+  EXPECT_EQ(at(stars[6]), (std::array<double, 2>{0, 0}));
+}
+
+TEST(Epoch, YearsAndReach) {
+  const struct {
+    const char* text;
+    double years;  // NAN: refused
+  } kCases[] = {{"2026.9", 26.9},
+                {"J2026.9", 26.9},
+                {"2000", 0},
+                {"1950.5", -49.5},
+                {"1000", -1000},
+                {"3000", 1000},
+                {"2000.000000001", 1e-9},
+                {"999.999", NAN},
+                {"3000.01", NAN},
+                {"2026.", NAN},
+                {".5", NAN},
+                {"", NAN},
+                {"J", NAN},
+                {"j2026", NAN},
+                {"2026.9.1", NAN},
+                {"2e3", NAN},
+                {"-2000", NAN},
+                {" 2026", NAN},
+                {"2026 ", NAN}};
+  for (const auto& c : kCases) {
+    double years = NAN;
+    EXPECT_EQ(ucac2::ParseEpoch(c.text, &years), !std::isnan(c.years)) << c.text;
+    if (!std::isnan(c.years)) {
+      EXPECT_EQ(years, c.years) << c.text;
+    }
+  }
+  // 15 arcseconds a year; in right ascension over cos Dec, the full circle near a pole.
+  EXPECT_EQ(ucac2::DeclinationReachMas(-26.9), 15000 * 26.9);
+  EXPECT_EQ(ucac2::RightAscensionReachMas(10, 0), 150000);
+  EXPECT_NEAR(ucac2::RightAscensionReachMas(10, 60 * 3600000.0), 300000, 1e-6);
+  EXPECT_EQ(ucac2::RightAscensionReachMas(10, 324000000 - 150000), 1296000000);
+  EXPECT_LT(ucac2::RightAscensionReachMas(10, 324000000 - 150001), 1296000000);
 }
 
 }  // namespace
