@@ -200,7 +200,7 @@ TEST_F(Find, BadValuesAreUsageErrors) {
   for (const char* args :
        {"--ra 360.5 --dec 0 --radius 1", "--ra 24:00:01 --dec 0 --radius 1",
         "--ra 12:60:00 --dec 0 --radius 1", "--ra -1 --dec 0 --radius 1",
-        "--ra 1e2 --dec 0 --radius 1", "--ra 12h --dec 0 --radius 1",
+        "--ra 1e2 --dec 0 --radius 1", "--ra 12h61m --dec 0 --radius 1",
         "--ra 1 --dec 90.0000000000001 --radius 1", "--ra 1 --dec +10:00 --radius 1",
         "--ra 1 --dec 1. --radius 1", "--ra 1 --dec 0 --radius 0", "--ra 1 --dec 0 --radius 180.1",
         "--ra 1 --dec 0", "--ra 1 --dec 0 --radius 1 --box 1 2 3 4", "--box 1 2 3",
