@@ -14,6 +14,7 @@
 #include <regex>
 #include <set>
 
+#include "base/printf_format.h"
 #include "base/star_record.h"
 #include "base/zone_file.h"
 #include "test_util.h"
@@ -41,7 +42,6 @@ ScopedTempDir* g_suite_dir = nullptr;
 struct {
   int hour = 0, band = 0;
   std::size_t offset = 0;  // of its first entry
-  ucac2::ZoneHead head;
 } g_block;
 fs::path Cat() { return g_suite_dir->path() / "cat"; }
 fs::path Db() { return g_suite_dir->path() / "db"; }
@@ -74,6 +74,7 @@ Plant Removed(int band, std::size_t at) {
   });
 }
 
+std::string Text(const char* format, ...) UCAC2_PRINTF(1, 2);
 std::string Text(const char* format, ...) {
   char text[512];
   va_list arguments;
@@ -140,7 +141,7 @@ class Verify : public ::testing::Test {
       const auto head = ucac2::DecodeZoneHead(reinterpret_cast<const std::uint8_t*>(zone.data()));
       for (int b = 0; b < ucac2::kBands - 1; ++b) {
         if (head.counts[b] >= 2) {
-          g_block = {h, b, static_cast<std::size_t>(head.offsets[b]), head};
+          g_block = {h, b, static_cast<std::size_t>(head.offsets[b])};
           return;
         }
       }
