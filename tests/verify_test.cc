@@ -91,7 +91,6 @@ struct Spot {
   int count = 0;                       // of its band
   std::string entry, next;             // its 48 bytes and those of the entry after it
   std::string Zone() const { return "db/" + ZoneName(hour); }
-  std::string At() const { return Text("band %d, entry %d", band, index + 1); }
 };
 Spot Find(std::int32_t identifier) {
   for (int h = 0; h < ucac2::kHourZones; ++h) {
@@ -185,21 +184,31 @@ TEST_F(Verify, PlantedFaultsAreReportedNamingTheirFile) {
   const Spot first = Find(1), second = Find(2), top = Find(last_main), below = Find(last_main - 1);
   const int second_shift = second.hour == first.hour && second.band == first.band ? 1 : 0;
   const std::string carried = ReadFileBytes(Db() / ZoneName(g_block.hour)).substr(Entry(1), 48);
+  const std::vector<std::string> carried_lines = {
+      Text("%s: band %d: not what the catalog compiles to; entry 2 differs from %s from byte 24",
+           zone.c_str(), g_block.band, StarOf(carried).c_str())};
+  const std::vector<std::string> first_lines = {
+      Text("%s: identifier 1 missing; the nearest identifier present, 2, is at band %d, entry %d",
+           second.Zone().c_str(), second.band, second.index + 1 - second_shift),
+      Text("%s: band %d: %d entries, the catalog compiles to %d; entry %d differs from %s from "
+           "byte %zu",
+           first.Zone().c_str(), first.band, first.count - 1, first.count, first.index + 1,
+           StarOf(first.entry).c_str(), FirstDifference(first.entry, first.next))};
+  const std::vector<std::string> top_lines = {
+      Text("%s: identifiers %d..%d missing; the nearest identifier present, %d, is at band %d, "
+           "entry %d",
+           below.Zone().c_str(), last_main, last_main + 1, last_main - 1, below.band,
+           below.index + 1),
+      Text("%s: band %d: not what the catalog compiles to; entry %d differs from %s from byte %zu",
+           top.Zone().c_str(), top.band, top.index + 1, StarOf(top.entry).c_str(),
+           FirstDifference(Le32(last_main), Le32(last_main + 2)))};
   const Plant removed = [](const fs::path& file) { fs::remove(file); };
   const Plant created = [](const fs::path& file) { WriteFileBytes(file, "x"); };
   const Fault faults[] = {
       {"none: the clean database passes", "", nullptr, ""},
-      {"carried field",
-       zone,
-       Edited([](std::string& z) {
-         z[Entry(1) + 24] ^= 0x5a;
-         z[Entry(1) + 27] ^= 0x5a;
-       }),
-       "not what the catalog compiles to",
-       true,
-       "",
-       {Text("%s: band %d: not what the catalog compiles to; entry 2 differs from %s from byte 24",
-             zone.c_str(), g_block.band, StarOf(carried).c_str())}},
+      {"carried field", zone,
+       Edited([](std::string& z) { z[Entry(1) + 24] ^= 0x5a, z[Entry(1) + 27] ^= 0x5a; }),
+       "not what the catalog compiles to", true, "", carried_lines},
       {"right ascension", zone, Flipped(Entry(0) + 7, 0x80), "right ascension"},
       {"declination", zone, Flipped(Entry(1) + 11, 0x40), "declination"},
       {"index offset", zone, Put(OffsetField(g_block.band), static_cast<std::int64_t>(Entry(1))),
@@ -214,30 +223,10 @@ TEST_F(Verify, PlantedFaultsAreReportedNamingTheirFile) {
       {"swapped entries", zone,
        Edited([](std::string& z) { std::swap_ranges(&z[Entry(0)], &z[Entry(1)], &z[Entry(1)]); }),
        "not increasing"},
-      {"missing entry",
-       first.Zone(),
-       Removed(first.band, first.offset),
-       "hour counts add up",
-       false,
-       "db/UCAC2_*.dat",
-       {Text("%s: identifier 1 missing; the nearest identifier present, 2, is at band %d, entry %d",
-             second.Zone().c_str(), second.band, second.index + 1 - second_shift),
-        Text("%s: band %d: %d entries, the catalog compiles to %d; entry %d differs from %s from "
-             "byte %zu",
-             first.Zone().c_str(), first.band, first.count - 1, first.count, first.index + 1,
-             StarOf(first.entry).c_str(), FirstDifference(first.entry, first.next))}},
-      {"identifiers missing below the highest",
-       top.Zone(),
-       Put(top.offset, last_main + 2),
-       "missing",
-       false,
-       below.Zone(),
-       {Text("%s: identifiers %d..%d missing; the nearest identifier present, %d, is at %s",
-             below.Zone().c_str(), last_main, last_main + 1, last_main - 1, below.At().c_str()),
-        Text(
-            "%s: band %d: not what the catalog compiles to; entry %d differs from %s from byte %zu",
-            top.Zone().c_str(), top.band, top.index + 1, StarOf(top.entry).c_str(),
-            FirstDifference(Le32(last_main), Le32(last_main + 2)))}},
+      {"missing entry", first.Zone(), Removed(first.band, first.offset), "hour counts add up",
+       false, "db/UCAC2_*.dat", first_lines},
+      {"identifiers missing below the highest", top.Zone(), Put(top.offset, last_main + 2),
+       "missing", false, below.Zone(), top_lines},
       {"truncated", zone, Edited([](std::string& z) { z.resize(z.size() - 30); }),
        "its hour count implies"},
       {"0 bytes", zone, Edited([](std::string& z) { z.clear(); }), "0 bytes, shorter than"},
