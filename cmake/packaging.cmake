@@ -27,6 +27,7 @@ if(WIN32)
     install(FILES ${PROJECT_BINARY_DIR}/${target} DESTINATION .)
   endforeach()
   set(CPACK_GENERATOR ZIP)
+  set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/sorted_zip.cmake)
 else()
   install(TARGETS ucac2 ucac2db RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   # Debian ships manual pages compressed, without a time stamp in the gzip header.
