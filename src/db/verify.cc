@@ -132,7 +132,7 @@ struct Place {
 // head does not fit the file, the band its declination gives, kNoZone included), its place in
 // that block's run and in the file. Returns -1, or the offset at which reading failed.
 template <typename Visit>
-std::int64_t ForEachEntry(Zone& zone, std::int64_t* progress_done, Visit visit) {
+std::int64_t ForEachEntry(Zone& zone, EntryBlock& block, std::int64_t* progress_done, Visit visit) {
   ZoneReader& reader = zone.reader;
   const bool laid_out = reader.fits;
   int band = 0;
@@ -140,13 +140,13 @@ std::int64_t ForEachEntry(Zone& zone, std::int64_t* progress_done, Visit visit) 
   std::int64_t index = 0;
   std::int64_t done = 0;
   StartEntries(reader, 0, reader.entries);
-  const std::uint8_t* entries = nullptr;
   std::int64_t count;
-  while ((count = NextEntries(reader, &entries)) > 0) {
+  while ((count = NextEntries(reader, block)) > 0) {
     *progress_done += count * kEntrySize;
     UpdateProgress(*progress_done);
+    const std::uint8_t* bytes = block.bytes.get();
     for (std::int64_t i = 0; i < count; ++i, ++done, ++index) {
-      const std::uint8_t* entry = entries + i * kEntrySize;
+      const std::uint8_t* entry = bytes + i * kEntrySize;
       if (laid_out) {
         // The counts add up to the entries: a band remains for every entry.
         while (index == reader.head.counts[band]) {
@@ -296,11 +296,12 @@ void CheckIdentifier(Identifiers& ids, Zone& zone, Place& where, std::int32_t id
   }
 }
 
-void ScanZone(Zone& zone, Identifiers& ids, BlockDigests* digests, std::int64_t* progress_done) {
+void ScanZone(Zone& zone, Identifiers& ids, BlockDigests* digests, EntryBlock& block,
+              std::int64_t* progress_done) {
   std::int32_t previous = 0;
   int previous_band = kNoZone;
   const std::int64_t failed = ForEachEntry(
-      zone, progress_done,
+      zone, block, progress_done,
       [&](int band, std::int64_t index, std::int64_t in_file, const std::uint8_t* entry) {
         Place where{&zone, band, index, in_file};
         const std::uint8_t* record = entry + kIdentifierSize;
@@ -363,8 +364,8 @@ void CollectRuns(const Bitmap& bitmap, std::int64_t top, bool supplement,
   }
 }
 
-void ReportMissing(Zones& zones, Identifiers& ids, Findings& findings,
-                   const std::string& database) {
+void ReportMissing(Zones& zones, Identifiers& ids, Findings& findings, const std::string& database,
+                   EntryBlock& block) {
   std::vector<MissingRun> runs;
   std::int64_t more = 0;
   CollectRuns(ids.main, ids.main_top, false, runs, &more);
@@ -376,7 +377,7 @@ void ReportMissing(Zones& zones, Identifiers& ids, Findings& findings,
   std::int64_t done = 0;
   for (Zone& zone : zones) {
     if (!zone.present) continue;
-    ForEachEntry(zone, &done,
+    ForEachEntry(zone, block, &done,
                  [&](int band, std::int64_t index, std::int64_t, const std::uint8_t* entry) {
                    const std::int32_t identifier = LoadLE32(entry);
                    for (MissingRun& run : runs) {
@@ -414,7 +415,7 @@ void ReportMissing(Zones& zones, Identifiers& ids, Findings& findings,
 }
 
 void CheckIdentifiers(Zones& zones, Identifiers& ids, Findings& findings,
-                      const std::string& database) {
+                      const std::string& database, EntryBlock& block) {
   if (!ids.marking) return;
   for (const Zone& zone : zones) {
     // The entries of an unread file are unknown: their identifiers would all be missing.
@@ -423,7 +424,7 @@ void CheckIdentifiers(Zones& zones, Identifiers& ids, Findings& findings,
       return;
     }
   }
-  ReportMissing(zones, ids, findings, database);
+  ReportMissing(zones, ids, findings, database, block);
 }
 
 // The hour a report line depends on; kAllHours for the totals, kNoHour for a constant line.
@@ -659,12 +660,13 @@ Findings VerifyDatabase(const VerifyRequest& request) {
   }
   BlockDigestsPtr stored;
   if (with_catalog) stored = NewBlockDigests();
+  EntryBlock block;
   StartProgress("Checking the zone files", zone_bytes);
   std::int64_t done = 0;
   for (Zone& zone : zones) {
-    if (zone.present) ScanZone(zone, ids, stored.get(), &done);
+    if (zone.present) ScanZone(zone, ids, stored.get(), block, &done);
   }
-  CheckIdentifiers(zones, ids, findings, database);
+  CheckIdentifiers(zones, ids, findings, database, block);
   CheckReport(zones, findings, database);
 
   int catalog_files = 0;
