@@ -44,8 +44,8 @@ ZoneHead DecodeZoneHead(const std::uint8_t* bytes) {
   head.catalog_total = LoadLE32(bytes);
   head.hour_count = LoadLE32(bytes + 4);
   for (int b = 0; b < kBands; ++b) {
-    head.offsets[b] = LoadLE32(bytes + kZoneHeaderSize + 8 * b);
-    head.counts[b] = LoadLE32(bytes + kZoneHeaderSize + 8 * b + 4);
+    head.offsets[b] = LoadLE32(bytes + kZoneHeaderSize + std::ptrdiff_t{8} * b);
+    head.counts[b] = LoadLE32(bytes + kZoneHeaderSize + std::ptrdiff_t{8} * b + 4);
   }
   return head;
 }
