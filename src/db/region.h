@@ -2,8 +2,11 @@
 // and declination: the band blocks that can hold its stars, and the test of each star read.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 
+#include "base/sky.h"
 #include "base/zones.h"
 #include "db/angles.h"
 
@@ -12,6 +15,7 @@ namespace ucac2 {
 inline constexpr double kPi = 3.14159265358979323846;
 /// Arcseconds in a radian, for a cone's distances.
 inline constexpr double kArcsecondsPerRadian = 648000.0 / kPi;
+inline constexpr double kRadiansPerMas = kPi / kHalfCircleMas;
 
 enum class RegionKind { kCone, kBox };
 
@@ -50,5 +54,37 @@ bool InCone(const Plan& plan, int band, std::int32_t ra, std::int32_t dec, doubl
 /// True when the star lies in the box; its place in the box's order, milliarcseconds
 /// eastward from the first edge, goes to `key`.
 bool InBox(const Plan& plan, std::int32_t ra, std::int32_t dec, std::uint64_t* key);
+
+// Inline: they run for every star read. The cone's test is the haversine formula, which
+// stays exact at small separations; a star outside is rejected early by cheap tests.
+inline bool InCone(const Plan& plan, int band, std::int32_t ra, std::int32_t dec,
+                   double* distance) {
+  if (dec < plan.dec_low_mas || dec > plan.dec_high_mas) return false;
+  double ra_gap = static_cast<double>(ra) - plan.ra_mas;
+  if (ra_gap > kHalfCircleMas) ra_gap -= 2 * kHalfCircleMas;
+  if (ra_gap < -kHalfCircleMas) ra_gap += 2 * kHalfCircleMas;
+  if (std::fabs(ra_gap) > plan.half_width_mas[band]) return false;
+  const double sin_half_dec =
+      std::sin((static_cast<double>(dec) - plan.dec_mas) * kRadiansPerMas / 2);
+  const double sin_half_ra = std::sin(ra_gap * kRadiansPerMas / 2);
+  const double haversine = sin_half_dec * sin_half_dec + plan.cos_dec *
+                                                             std::cos(dec * kRadiansPerMas) *
+                                                             sin_half_ra * sin_half_ra;
+  *distance = 2 * std::asin(std::min(1.0, std::sqrt(haversine)));
+  return *distance <= plan.radius;
+}
+
+inline bool InBox(const Plan& plan, std::int32_t ra, std::int32_t dec, std::uint64_t* key) {
+  if (dec < plan.dec_low || dec > plan.dec_high) return false;
+  if (ra >= plan.ra_first && (plan.wraps || ra <= plan.ra_last)) {
+    *key = static_cast<std::uint64_t>(ra - plan.ra_first);
+    return true;
+  }
+  if (plan.wraps && ra <= plan.ra_last) {
+    *key = static_cast<std::uint64_t>(std::int64_t{ra} + kFullCircleMas - plan.ra_first);
+    return true;
+  }
+  return false;
+}
 
 }  // namespace ucac2

@@ -79,16 +79,17 @@ void CountStar(SkyMap& map, std::int32_t ra, std::int32_t dec) {
 }
 
 bool CountDatabase(SkyMap& map, const std::string& db, Findings& findings) {
+  EntryBlock block;
   for (int hour = 0; hour < kHourZones; ++hour) {
     ZoneReader zone;
     if (!OpenZoneForQuery(db, hour, zone, findings)) return false;
     // The blocks follow the head one after another: the whole rest of the file is entries.
     StartEntries(zone, 0, zone.head.hour_count);
-    const std::uint8_t* entries = nullptr;
     std::int64_t count;
-    while ((count = NextEntries(zone, &entries)) > 0) {
+    while ((count = NextEntries(zone, block)) > 0) {
+      const std::uint8_t* bytes = block.bytes.get();
       for (std::int64_t i = 0; i < count; ++i) {
-        const std::uint8_t* record = entries + i * kEntrySize + kIdentifierSize;
+        const std::uint8_t* record = bytes + i * kEntrySize + kIdentifierSize;
         CountStar(map, LoadLE32(record + kRightAscensionOffset),
                   LoadLE32(record + kDeclinationOffset));
       }
@@ -112,8 +113,9 @@ bool CountCatalog(SkyMap& map, const std::string& catalog, Findings& findings) {
     // A piece of a record at the end counts nothing.
     std::int64_t count;
     while ((count = ReadRecords(input, block)) > 0) {
+      const std::uint8_t* bytes = block.bytes.get();
       for (std::int64_t i = 0; i < count; ++i) {
-        const std::uint8_t* record = block.bytes.get() + i * kRecordSize;
+        const std::uint8_t* record = bytes + i * kRecordSize;
         CountStar(map, LoadLE32(record + kRightAscensionOffset),
                   LoadLE32(record + kDeclinationOffset));
       }
