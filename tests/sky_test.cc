@@ -335,7 +335,7 @@ TEST(StarFormat, RowsAndHeadsInEveryFormat) {
       "0.00,127,127,0,127,0,0,1975.000,1975.000,0.0,0.0,12.7,12.7,6.35,6.35,0,0.000,0.000,0.000,"
       "127,127";
   ucac2::TableLayout layout;
-  layout.leading = {"name", "a,\"b\""};
+  layout.leading = {"n,1", "a,\"b\""};
   layout.at_epoch = true;
   layout.distance_name = "sep_arcsec";
   ucac2::StarRow row{{"x\ny", "<&>\x01\xff\xC2"}, entry.data(), {1800000, -324000000}, 1.5};
@@ -354,12 +354,12 @@ TEST(StarFormat, RowsAndHeadsInEveryFormat) {
       "e_pm_de,q_pm_ra,q_pm_de,2m_id,2m_j,2m_h,2m_ks,2m_ph,2m_cc,ra_j2000,dec_j2000,sep_arcsec";
   const std::string star =
       "7,0.500000000,-90.000000000," + fields + ",0.000000278,-0.000000278,1.500000";
-  EXPECT_EQ(write(StarFormat::kCsv), "name,\"a,\"\"b\"\"\"," + head +
+  EXPECT_EQ(write(StarFormat::kCsv), "\"n,1\",\"a,\"\"b\"\"\"," + head +
                                          "\n\"x\ny\",<&>\x01\xff\xC2," + star + "\nt,u" +
                                          std::string(27, ',') + "\n");
-  std::string tsv = "name\ta,\"b\"\t" + head + "\nx y\t<&>\x01\xff\xC2\t" + star + "\nt\tu" +
+  std::string tsv = "n,1\ta,\"b\"\t" + head + "\nx y\t<&>\x01\xff\xC2\t" + star + "\nt\tu" +
                     std::string(27, '\t') + "\n";
-  std::replace(tsv.begin() + 11, tsv.end(), ',', '\t');
+  std::replace(tsv.begin() + 10, tsv.end(), ',', '\t');
   EXPECT_EQ(write(StarFormat::kTsv), tsv);
   const std::string votable = write(StarFormat::kVotable);
   EXPECT_NE(votable.find("<FIELD name=\"a,&quot;b&quot;\" datatype=\"unicodeChar\""),
