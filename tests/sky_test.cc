@@ -14,6 +14,7 @@
 #include "db/epoch.h"
 #include "db/separation.h"
 #include "db/star_format.h"
+#include "db/text_escape.h"
 #include "test_util.h"
 
 namespace ucac2_test {
@@ -384,6 +385,13 @@ TEST(StarFormat, RowsAndHeadsInEveryFormat) {
   layout.at_epoch = false;
   EXPECT_EQ(write(StarFormat::kDs9).substr(61),
             "circle(0.000000278,-0.000000278,3\") # text={7}\n");
+  // Strict UTF-8 for XML: overlong, surrogate, beyond U+10FFFF, cut short, U+FFFF.
+  const std::string r = "\xEF\xBF\xBD";
+  std::string xml;
+  ucac2::AppendXmlText(
+      "\xC0\x80|\xED\xA0\x80|\xF0\x9F\x8C\x9F|\xEF\xBF\xBF|\xF4\x90\x80\x80|\xE2\x80", xml);
+  EXPECT_EQ(xml,
+            r + r + "|" + r + r + r + "|\xF0\x9F\x8C\x9F|" + r + "|" + r + r + r + r + "|" + r + r);
   StarFormat format = StarFormat::kCsv;
   EXPECT_TRUE(ucac2::ParseStarFormat("votable", &format) && format == StarFormat::kVotable);
   EXPECT_TRUE(ucac2::ParseStarFormat("ds9", &format) && format == StarFormat::kDs9);

@@ -10,6 +10,7 @@
 
 #include "base/catalog_files.h"
 #include "base/star_record.h"
+#include "db/text_escape.h"
 
 namespace ucac2 {
 namespace {
@@ -21,7 +22,6 @@ constexpr std::int64_t kSupplementEpochScale = 10;  // the supplement's epochs a
 constexpr std::size_t kCellSize = 48;               // room for any number written
 constexpr const char* kSystemId = "icrs";           // the positions' coordinate system
 constexpr const char* kJ2000SystemId = "icrs_j2000";
-constexpr const char* kReplacement = "\xEF\xBF\xBD";  // U+FFFD, for bytes that are not UTF-8
 
 /// The UCD of each field of the record, in the table's order.
 struct FieldUcd {
@@ -119,72 +119,17 @@ struct Cell {
   void Degrees(double mas) { Fixed(std::llround(mas * kNanoDegreesPerMas), kDegreeDecimals); }
 };
 
-// Appends `text` as XML character data or attribute value.
-void AppendXml(std::string_view text, std::string& out) {
-  for (std::size_t i = 0; i < text.size();) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    std::size_t length = c < 0x80         ? 1
-                         : (c >> 5) == 6  ? 2
-                         : (c >> 4) == 14 ? 3
-                         : (c >> 3) == 30 ? 4
-                                          : 0;
-    bool valid = length > 0 && i + length <= text.size();
-    for (std::size_t k = 1; valid && k < length; ++k) {
-      valid = (static_cast<unsigned char>(text[i + k]) >> 6) == 2;
-    }
-    if (!valid) {
-      out += kReplacement;
-      ++i;
-      continue;
-    }
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&apos;";
-        break;
-      default:
-        // Control characters other than tab and line ends cannot stand in XML 1.0.
-        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
-          out += kReplacement;
-        } else {
-          out.append(text.substr(i, length));
-        }
-    }
-    i += length;
-  }
-}
-
 // Appends a value given by the user (a column's name or a target's field).
 void AppendText(StarFormat format, std::string_view text, std::string& out) {
   switch (format) {
     case StarFormat::kCsv:
-      if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-        out.append(text);
-        return;
-      }
-      out += '"';
-      for (const char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-      }
-      out += '"';
+      AppendCsvText(text, out);
       return;
     case StarFormat::kTsv:
-      for (const char c : text) out += c == '\t' || c == '\r' || c == '\n' ? ' ' : c;
+      AppendTsvText(text, out);
       return;
     case StarFormat::kVotable:
-      AppendXml(text, out);
+      AppendXmlText(text, out);
       return;
     case StarFormat::kDs9:
       return;
@@ -276,7 +221,7 @@ std::size_t StarColumns(const TableLayout& layout) {
 // `ref` names the coordinate system of a position.
 void AppendField(const Column& column, std::string& out, const char* ref = nullptr) {
   out += "<FIELD name=\"";
-  AppendXml(column.name, out);
+  AppendXmlText(column.name, out);
   out += "\" datatype=\"";
   out += column.datatype;
   if (column.datatype == std::string_view("unicodeChar")) out += "\" arraysize=\"*";
