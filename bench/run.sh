@@ -182,7 +182,7 @@ db_command "find, 10 degrees around (180, 0)" - 0.3 "${find_db[@]}" --ra 180 --d
 db_command "find, box 150..165 x 20..30 degrees" - 0.3 "${find_db[@]}" --box 150 165 20 30
 # The densest hour-and-band block by info.txt (band 0 is the northernmost), and its centre.
 read -r dense_stars dense_hour dense_band < <(awk '
-  /^RA zone/ { hour = $3 }
+  /^RA zone/ { hour = $3 + 0 }
   /DE Zone/ { n = substr($(NF - 1), 2) + 0; if (n > most) { most = n; at = hour " " $3 + 0 } }
   END { print most, at }' "$db/info.txt")
 dense_ra=$(awk -v h="$dense_hour" 'BEGIN { print h * 15 + 7.5 }')

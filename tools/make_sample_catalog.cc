@@ -15,7 +15,6 @@
 #include <system_error>
 #include <vector>
 
-#include "base/catalog_counts.h"
 #include "base/catalog_files.h"
 #include "base/star_record.h"
 #include "sample_density.h"
