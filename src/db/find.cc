@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/file.h"
+#include "base/sky.h"
 #include "base/star_record.h"
 #include "base/zone_file.h"
 #include "db/findings.h"
@@ -22,17 +23,14 @@ namespace ucac2 {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kMasPerDegree = 3600000.0;
 constexpr double kRadiansPerDegree = kPi / 180.0;
-constexpr double kRadiansPerMas = kPi / 648000000.0;
+constexpr double kRadiansPerMas = kPi / kHalfCircleMas;
 constexpr double kArcsecondsPerRadian = 648000.0 / kPi;
-constexpr std::int64_t kFullCircleMas = 1296000000;
-constexpr double kHalfCircleMas = 648000000.0;
 // Far beyond the strays of the zone borders (34 mas at most), and beyond any rounding of the
 // cap's outline below.
 constexpr double kZoneMargin = 0.001;  // degrees
-constexpr double kHourDegrees = 15.0;
-constexpr double kBandDegrees = 10.0;
+constexpr double kHourDegrees = double{kHourMas} / kMasPerDegree;
+constexpr double kBandDegrees = double{kBandMas} / kMasPerDegree;
 constexpr std::size_t kChunkEntries = 1365;  // just under 64 KiB a read
 constexpr std::size_t kOutputBufferSize = 1 << 16;
 constexpr const char* kSortFileName = "temporary file";
@@ -179,7 +177,7 @@ bool InBox(const Plan& plan, std::int32_t ra, std::int32_t dec, std::uint64_t* k
     return true;
   }
   if (plan.wraps && ra <= plan.ra_last) {
-    *key = static_cast<std::uint64_t>(ra + kFullCircleMas - plan.ra_first);
+    *key = static_cast<std::uint64_t>(std::int64_t{ra} + kFullCircleMas - plan.ra_first);
     return true;
   }
   return false;
