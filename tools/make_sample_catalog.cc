@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/catalog_files.h"
+#include "base/sky.h"
 #include "base/star_record.h"
 #include "sample_density.h"
 
@@ -23,9 +24,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using sample::kFullCircleMas;
 using ucac2::kRecordSize;
-constexpr double kMasPerDegree = 3'600'000.0;
+constexpr std::uint64_t kFullCircleMas = ucac2::kFullCircleMas;
 constexpr std::uint64_t kMaxTrailing = kRecordSize - 1;
 // Keeps index * kFullCircleMas below 2^64 and a shuffle permutation in 32-bit entries.
 constexpr std::uint64_t kMaxFileStars = 0x7FFF'FFFF;
@@ -37,7 +37,6 @@ constexpr std::uint64_t kGolden = 0x9E37'79B9'7F4A'7C15;
 constexpr std::uint64_t kShuffleSalt = 0x5348'5546'464C'4531;
 constexpr std::uint64_t kTrailingSalt = 0x5452'4149'4C49'4E47;
 
-constexpr int kMagOffset = 8;
 constexpr double kFractionPerDraw = 1.0 / 4'294'967'296.0;  // a 32-bit draw as a fraction
 
 constexpr const char* kUsage =
@@ -125,6 +124,45 @@ std::int64_t Uniform(std::uint64_t& state, std::int64_t lo, std::int64_t hi) {
   const auto span = static_cast<std::uint64_t>(hi - lo) + 1;
   return lo + static_cast<std::int64_t>(((Next(state) >> 32) * span) >> 32);
 }
+
+/// The values drawn for each field of the record (its value as the field table reads it), in
+/// the table's order; the right ascension, the declination and cflg are placed apart.
+struct DrawnRange {
+  std::int64_t lo, hi;
+};
+constexpr DrawnRange kDrawnRanges[] = {
+    {0, 0},           {0, 0},                 // ra, dec: by the layout, in the file's strip
+    {700, 1650},                              // u2r_mag, 0.01 mag
+    {5, 150},         {5, 150},               // e_ra_m, e_de_m, mas
+    {1, 12},          {1, 10},       {1, 9},  // nobs, e_pos, ncat
+    {0, 0x7F},                                // cflg below the supplement bit
+    {-2500, 500},     {-2500, 500},           // ep_ra_m, ep_de_m, 0.001 yr
+    {-2000, 2000},    {-2000, 2000},          // pm_ra, pm_de, 0.1 mas/yr
+    {1, 120},         {1, 120},      {1, 120},      {1, 120},  // e_pm_*, q_pm_*
+    {0, 0x7FFF'FFFF},                                          // 2m_id
+    {5000, 17000},    {5000, 17000}, {5000, 17000},            // 2m_j, 2m_h, 2m_ks, mmag
+    {0, 254},         {0, 254},                                // 2m_ph, 2m_cc
+};
+static_assert(std::size(kDrawnRanges) == std::size(ucac2::kRecordFields));
+
+/// The stored integer of a field's value (+127 undone the other way).
+constexpr std::int64_t Stored(const ucac2::RecordField& field, std::int64_t value) {
+  return field.plus_127 ? value - ucac2::kStoredByteOffset : value;
+}
+
+// Every value drawn fits its field as stored.
+constexpr bool RangesFitFields() {
+  for (std::size_t k = 0; k < std::size(kDrawnRanges); ++k) {
+    const ucac2::RecordField& field = ucac2::kRecordFields[k];
+    const int bits = 8 * field.width - (field.is_signed ? 1 : 0);
+    const std::int64_t min = field.is_signed ? -(std::int64_t{1} << bits) : 0;
+    const std::int64_t max = (std::int64_t{1} << bits) - 1;
+    if (Stored(field, kDrawnRanges[k].lo) < min || Stored(field, kDrawnRanges[k].hi) > max)
+      return false;
+  }
+  return true;
+}
+static_assert(RangesFitFields());
 
 /// Stores the low `bytes` bytes of v at p, least significant first.
 void StoreLE(unsigned char* p, int bytes, std::int64_t v) {
@@ -313,24 +351,17 @@ void MakeRecord(unsigned char* r, const Layout& layout, std::uint64_t i) {
     ra = static_cast<std::int64_t>(lo + ((draw * (hi - lo)) >> 32));
   }
   const bool supplement = p.file.kind == ucac2::FileKind::kSupplement;
-  StoreLE(r + ucac2::kRightAscensionOffset, 4, ra);
-  StoreLE(r + ucac2::kDeclinationOffset, 4, Uniform(s, p.file.south, p.file.north - 1));
-  StoreLE(r + kMagOffset, 2, Uniform(s, 700, 1650));
-  StoreLE(r + 10, 1, Uniform(s, 5, 150));  // position errors, mas
-  StoreLE(r + 11, 1, Uniform(s, 5, 150));
-  StoreLE(r + 12, 1, Uniform(s, 1, 12));  // observations
-  StoreLE(r + 13, 1, Uniform(s, 1, 10));
-  StoreLE(r + 14, 1, Uniform(s, 0, 9));
-  const std::int64_t flags = Uniform(s, 0, ucac2::kSupplementFlagBit - 1);
-  StoreLE(r + ucac2::kFlagOffset, 1, supplement ? flags | ucac2::kSupplementFlagBit : flags);
-  StoreLE(r + 16, 2, Uniform(s, -2500, 500));  // mean epochs, 0.001 yr from 2000
-  StoreLE(r + 18, 2, Uniform(s, -2500, 500));
-  StoreLE(r + 20, 4, Uniform(s, -2000, 2000));  // proper motions, 0.1 mas/yr
-  StoreLE(r + 24, 4, Uniform(s, -2000, 2000));
-  for (int b = 28; b < 32; ++b) StoreLE(r + b, 1, Uniform(s, 1, 120));  // their errors and fits
-  StoreLE(r + 32, 4, Uniform(s, 0, 0x7FFF'FFFF));  // cross-identification number
-  for (int b = 36; b < 42; b += 2) StoreLE(r + b, 2, Uniform(s, 5000, 17000));  // J H K, mmag
-  StoreLE(r + 42, 2, Uniform(s, 0, 0xFFFF));                                    // two flag bytes
+  for (std::size_t k = 0; k < std::size(ucac2::kRecordFields); ++k) {
+    const ucac2::RecordField& field = ucac2::kRecordFields[k];
+    std::int64_t value = ra;
+    if (field.offset == ucac2::kDeclinationOffset) {
+      value = Uniform(s, p.file.south, p.file.north - 1);
+    } else if (field.offset != ucac2::kRightAscensionOffset) {
+      value = Uniform(s, kDrawnRanges[k].lo, kDrawnRanges[k].hi);
+      if (field.offset == ucac2::kFlagOffset && supplement) value |= ucac2::kSupplementFlagBit;
+    }
+    StoreLE(r + field.offset, field.width, Stored(field, value));
+  }
 }
 
 /// Applies the edits that fall on records [first, first + n) of the buffer.
@@ -406,7 +437,7 @@ int main(int argc, char** argv) {
     // The density along the middle of the file's strip.
     const sample::RaDensity density = sample::GalacticDensity(
         (static_cast<double>(p.file.south) + static_cast<double>(p.file.north)) / 2 /
-        kMasPerDegree);
+        ucac2::kMasPerDegree);
     // Each file has its own key, so changing one file's options leaves the others unchanged.
     const Layout layout{&p, opt.even ? nullptr : &density, Mix64(seed_key + (i + 1) * kGolden)};
     bytes += WriteFile(path, layout, opt.shuffle, buf);

@@ -4,12 +4,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/sky.h"
+
 namespace sample {
 namespace {
 
 constexpr int kDensityBins = 1440;  // quarter-degree bins of right ascension
-constexpr std::int64_t kBinMas = kFullCircleMas / kDensityBins;
-static_assert(kBinMas * kDensityBins == kFullCircleMas);
+constexpr std::int64_t kBinMas = ucac2::kFullCircleMas / kDensityBins;
+static_assert(kBinMas * kDensityBins == ucac2::kFullCircleMas);
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kRadiansPerDegree = kPi / 180.0;

@@ -7,8 +7,6 @@
 
 namespace sample {
 
-inline constexpr std::int64_t kFullCircleMas = 1'296'000'000;
-
 /// The share of a strip's stars in each right-ascension bin, as running sums from 0 to 1.
 struct RaDensity {
   std::vector<double> cumulative;  // kDensityBins + 1 values, nondecreasing
