@@ -59,10 +59,7 @@ std::uint8_t Channel(double value, bool grid) {
 
 void Put(Canvas& canvas, int x, int y, const std::uint8_t* colour) {
   if (x < 0 || y < 0 || x >= canvas.width || y >= canvas.height) return;
-  const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(canvas.width) +
-                          static_cast<std::size_t>(x)) *
-                         kChannels;
-  std::copy(colour, colour + kChannels, canvas.rgb.begin() + static_cast<std::ptrdiff_t>(at));
+  std::copy_n(colour, kChannels, PixelAt(canvas, x, y));
 }
 
 void Fill(Canvas& canvas, int x0, int y0, int x1, int y1, const std::uint8_t* colour) {
@@ -180,16 +177,8 @@ MapLayout LayoutMap(int plot_width, bool labels) {
   return layout;
 }
 
-Canvas MakeCanvas(const MapLayout& layout) {
-  Canvas canvas;
-  canvas.width = layout.width;
-  canvas.height = layout.height;
-  canvas.rgb.resize(static_cast<std::size_t>(layout.width) *
-                    static_cast<std::size_t>(layout.height) * kChannels);
-  for (std::size_t at = 0; at < canvas.rgb.size(); at += kChannels)
-    std::copy(kBackground, kBackground + kChannels,
-              canvas.rgb.begin() + static_cast<std::ptrdiff_t>(at));
-  return canvas;
+Canvas MapCanvas(const MapLayout& layout) {
+  return MakeCanvas(layout.width, layout.height, kBackground);
 }
 
 void ScalePixel(double t, bool grid, std::uint8_t* rgb) {

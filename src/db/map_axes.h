@@ -7,14 +7,9 @@
 #include <string>
 #include <vector>
 
-namespace ucac2 {
+#include "db/png_encode.h"
 
-/// A picture in memory: RGB rows from the top.
-struct Canvas {
-  int width = 0;
-  int height = 0;
-  std::vector<std::uint8_t> rgb;
-};
+namespace ucac2 {
 
 /// Where the plot stands in the picture, and the size of the picture around it.
 struct MapLayout {
@@ -47,7 +42,7 @@ inline constexpr std::uint8_t kSupplementColour[3] = {60, 220, 255};
 MapLayout LayoutMap(int plot_width, bool labels);
 
 /// A canvas of the layout's size, filled with the margins' background.
-Canvas MakeCanvas(const MapLayout& layout);
+Canvas MapCanvas(const MapLayout& layout);
 
 /// The colour of a pixel at `t` (0..1) of the density scale, lightened on a grid line.
 void ScalePixel(double t, bool grid, std::uint8_t* rgb);

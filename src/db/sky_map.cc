@@ -1,5 +1,5 @@
-// Drawing the density map and encoding it as PNG with stb_image_write, written through the
-// platform's files.
+// Counting stars into the density map, painting it with its margins and writing it as PNG
+// through the platform's files.
 #include "db/sky_map.h"
 
 #include <algorithm>
@@ -12,16 +12,13 @@
 #include "base/star_record.h"
 #include "db/open_zone_file.h"
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STBI_WRITE_NO_STDIO
-#include <stb_image_write.h>
-
 namespace ucac2 {
 namespace {
 
 constexpr std::size_t kReadEntries = 5461;  // just under 256 KiB of entries a read
 constexpr std::size_t kReadRecords = 5957;  // just under 256 KiB of records a read
 constexpr int kChannels = 3;
+constexpr int kPngLevel = 4;    // of zlib's 1..9: fast, and the noise would gain little more
 constexpr int kHourLines = 12;  // every 2 hours
 constexpr int kDecLines = 6;    // every 30 degrees
 
@@ -30,11 +27,10 @@ struct PngSink {
   bool failed = false;
 };
 
-void WritePng(void* context, void* data, int size) {
+bool WritePng(void* context, const std::uint8_t* bytes, std::size_t size) {
   auto& sink = *static_cast<PngSink*>(context);
-  if (!sink.failed && !WriteBytes(sink.file, data, static_cast<std::size_t>(size))) {
-    sink.failed = true;
-  }
+  if (!sink.failed && !WriteBytes(sink.file, bytes, size)) sink.failed = true;
+  return !sink.failed;
 }
 
 }  // namespace
@@ -139,12 +135,9 @@ bool WriteSkyMap(SkyMap& map, const std::string& path, const MapDecor& decor, Fi
   for (int k = 1; k < kDecLines; ++k)
     grid_row[static_cast<std::size_t>(k * map.height / kDecLines)] = true;
   const MapLayout layout = LayoutMap(map.width, decor.labels);
-  Canvas canvas = MakeCanvas(layout);
+  Canvas canvas = MapCanvas(layout);
   for (int y = 0; y < map.height; ++y) {
-    std::uint8_t* row = canvas.rgb.data() + (static_cast<std::size_t>(layout.plot_y + y) *
-                                                 static_cast<std::size_t>(canvas.width) +
-                                             static_cast<std::size_t>(layout.plot_x)) *
-                                                kChannels;
+    std::uint8_t* row = PixelAt(canvas, layout.plot_x, layout.plot_y + y);
     for (int x = 0; x < map.width; ++x) {
       const std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(map.width) +
                              static_cast<std::size_t>(x);
@@ -165,16 +158,13 @@ bool WriteSkyMap(SkyMap& map, const std::string& path, const MapDecor& decor, Fi
   if (decor.labels) DrawMargins(canvas, layout, decor, densest);
   std::vector<std::uint32_t>().swap(map.counts);
   std::vector<bool>().swap(map.supplement);
-  stbi_write_png_compression_level = 4;
   PngSink sink;
   if (CreateEmptyFile(path.c_str())) sink.file = OpenForAppending(path.c_str());
   if (!sink.file.is_open()) {
     Report(findings, path.c_str(), "cannot be created");
     return false;
   }
-  if (stbi_write_png_to_func(WritePng, &sink, canvas.width, canvas.height, kChannels,
-                             canvas.rgb.data(), canvas.width * kChannels) == 0 ||
-      sink.failed) {
+  if (!EncodePng(canvas, kPngLevel, WritePng, &sink) || sink.failed) {
     Report(findings, path.c_str(), "cannot be written");
     return false;
   }
