@@ -132,7 +132,7 @@ TEST(Angles, NearMissesAreRefused) {
         "-30\u00b0 15'36", "1.", "-"}},
       {kRadius,
        {"0", "0d", "0d0m0s", "180.0000000001", "180d0m0.0000000000001s", "1h", "0:30:00", "0 30 00",
-        "-1", "+1"}},
+        "-1", "+1", "9999"}},  // a whole part past the bound, never multiplied out
   };
   for (const auto& c : kCases) {
     for (const std::string& text : c.texts) {
