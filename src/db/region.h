@@ -6,12 +6,9 @@
 
 #include "base/zones.h"
 #include "db/angles.h"
+#include "db/separation.h"
 
 namespace ucac2 {
-
-inline constexpr double kPi = 3.14159265358979323846;
-/// Arcseconds in a radian, for a cone's distances.
-inline constexpr double kArcsecondsPerRadian = 648000.0 / kPi;
 
 enum class RegionKind { kCone, kBox };
 
@@ -30,7 +27,8 @@ struct Plan {
   bool read[kHourZones][kBands] = {};
   // A cone: its centre in mas, its radius, and for a quick first test the declinations it
   // spans and, per band, how far in right ascension from the centre its stars can lie.
-  double ra_mas = 0, dec_mas = 0, radius = 0, cos_dec = 0;
+  double ra_mas = 0, dec_mas = 0, radius = 0;
+  SkyDirection centre;
   double dec_low_mas = 0, dec_high_mas = 0;
   double half_width_mas[kBands] = {};
   // A box: whole milliarcseconds, edges included.
