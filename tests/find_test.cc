@@ -56,19 +56,20 @@ double Separation(double ra1, double dec1, double ra2, double dec2) {
 
 // Stars planted where the zone arithmetic has its edges: RA 0 and the last mas before 360
 // degrees, both poles, the 1-hour border, the band borders at +10 and -80 degrees, and two
-// stars at one position (their order falls to the identifier).
+// stars at one position (their order falls to the identifier). Each file stays in order of
+// right ascension, as the catalog is.
 const char* const kPlanted =
-    "--count z181:6 --set z181:0:0:1000 --set z181:1:1295999999:2000 "
-    "--set z181:2:1295999966:3000 --set z181:3:0:0 "
-    "--count z001:4 --set z001:0:123456789:-324000000 --set z001:1:0:-323999999 "
+    "--count z181:6 --set z181:0:0:1000 --set z181:1:0:0 "
+    "--set z181:4:1295999966:3000 --set z181:5:1295999999:2000 "
+    "--count z001:4 --set z001:0:0:-323999999 --set z001:1:123456789:-324000000 "
     "--count s36:4 --set s36:0:0:324000000 --set s36:1:648000000:323999000 "
-    "--count z191:5 --set z191:0:54000000:18000000 --set z191:1:53999990:18000005 "
-    "--set z191:2:54000034:18000010 --set z191:3:53999999:18000020 "
+    "--count z191:5 --set z191:0:53999990:18000005 --set z191:1:53999999:18000020 "
+    "--set z191:2:54000000:18000000 --set z191:3:54000034:18000010 "
     "--count z201:4 --set z201:0:135000000:36000000 --set z201:1:135000020:36000003 "
-    "--count z200:3 --set z200:0:135000010:35999995 --set z200:1:135000000:35999999 "
-    "--count z021:3 --set z021:0:500000000:-288000000 "
-    "--count z020:3 --set z020:0:500000000:-288000001 "
-    "--count z150:4 --set z150:0:699840000:-54720000 --set z150:1:699840000:-54720000";
+    "--count z200:3 --set z200:0:135000000:35999999 --set z200:1:135000010:35999995 "
+    "--count z021:3 --set z021:1:500000000:-288000000 "
+    "--count z020:3 --set z020:1:500000000:-288000001 "
+    "--count z150:4 --set z150:2:699840000:-54720000 --set z150:3:699840000:-54720000";
 
 class Find : public ::testing::Test {
  protected:

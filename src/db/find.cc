@@ -13,8 +13,10 @@
 #include "base/file.h"
 #include "base/star_record.h"
 #include "base/zone_file.h"
+#include "db/block_window.h"
 #include "db/findings.h"
 #include "db/open_zone_file.h"
+#include "db/sky_vector.h"
 #include "db/star_csv.h"
 #include "db/star_order.h"
 
@@ -24,7 +26,6 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kMasPerDegree = 3600000.0;
 constexpr double kRadiansPerDegree = kPi / 180.0;
-constexpr double kRadiansPerMas = kPi / 648000000.0;
 constexpr double kArcsecondsPerRadian = 648000.0 / kPi;
 constexpr std::int64_t kFullCircleMas = 1296000000;
 constexpr double kHalfCircleMas = 648000000.0;
@@ -33,7 +34,6 @@ constexpr double kHalfCircleMas = 648000000.0;
 constexpr double kZoneMargin = 0.001;  // degrees
 constexpr double kHourDegrees = 15.0;
 constexpr double kBandDegrees = 10.0;
-constexpr std::size_t kChunkEntries = 1365;  // just under 64 KiB a read
 constexpr std::size_t kOutputBufferSize = 1 << 16;
 constexpr const char* kSortFileName = "temporary file";
 constexpr const char* kSortFailure = "cannot be made or written to sort the stars found";
@@ -43,7 +43,8 @@ struct Plan {
   BlockSet blocks;
   // A cone: its centre in mas, its radius, and for a quick first test the declinations it
   // spans and, per band, how far in right ascension from the centre its stars can lie.
-  double ra_mas = 0, dec_mas = 0, radius = 0, cos_dec = 0;
+  double ra_mas = 0, dec_mas = 0, radius = 0;
+  SkyVector centre;
   double dec_low_mas = 0, dec_high_mas = 0;
   double half_width_mas[kBands] = {};
   // A box: whole milliarcseconds, edges included.
@@ -91,7 +92,7 @@ void PlanCone(const Region& region, Plan& plan) {
   plan.ra_mas = AngleMas(region.ra);
   plan.dec_mas = AngleMas(region.dec);
   plan.radius = radius_degrees * kRadiansPerDegree;
-  plan.cos_dec = std::cos(dec * kRadiansPerDegree);
+  plan.centre = ToVector(plan.ra_mas, plan.dec_mas);
   const double low = std::max(-90.0, dec - radius_degrees);
   const double high = std::min(90.0, dec + radius_degrees);
   plan.dec_low_mas = (low - kZoneMargin) * kMasPerDegree;
@@ -153,21 +154,19 @@ Plan MakePlan(const Region& region) {
   return plan;
 }
 
-// The distance of a star from the cone's centre, by the haversine formula, which stays
-// exact at small separations; a star outside is rejected early by cheap tests.
+// The distance of a star from the cone's centre, radians.
+double ConeDistance(const Plan& plan, std::int32_t ra, std::int32_t dec) {
+  return AngleBetween(plan.centre, ToVector(ra, dec));
+}
+
+// Whether a star lies in the cone, rejected early by cheap tests; its distance if it does.
 bool InCone(const Plan& plan, int band, std::int32_t ra, std::int32_t dec, double* distance) {
   if (dec < plan.dec_low_mas || dec > plan.dec_high_mas) return false;
   double ra_gap = static_cast<double>(ra) - plan.ra_mas;
   if (ra_gap > kHalfCircleMas) ra_gap -= 2 * kHalfCircleMas;
   if (ra_gap < -kHalfCircleMas) ra_gap += 2 * kHalfCircleMas;
   if (std::fabs(ra_gap) > plan.half_width_mas[band]) return false;
-  const double sin_half_dec =
-      std::sin((static_cast<double>(dec) - plan.dec_mas) * kRadiansPerMas / 2);
-  const double sin_half_ra = std::sin(ra_gap * kRadiansPerMas / 2);
-  const double haversine = sin_half_dec * sin_half_dec + plan.cos_dec *
-                                                             std::cos(dec * kRadiansPerMas) *
-                                                             sin_half_ra * sin_half_ra;
-  *distance = 2 * std::asin(std::min(1.0, std::sqrt(haversine)));
+  *distance = ConeDistance(plan, ra, dec);
   return *distance <= plan.radius;
 }
 
@@ -185,52 +184,122 @@ bool InBox(const Plan& plan, std::int32_t ra, std::int32_t dec, std::uint64_t* k
   return false;
 }
 
-bool ReadBlock(File& file, const char* path, const ZoneHead& head, int band, RegionKind kind,
-               const Plan& plan, StarOrder& order, Findings& findings,
-               std::vector<std::uint8_t>& buffer) {
-  if (!SeekTo(file, head.offsets[band])) {
-    Report(findings, path, "cannot be read");
-    return false;
+/// What a window's entries go through: the region's exact test, then the order.
+struct BlockVisit {
+  const Plan& plan;
+  const FindQuery& query;
+  RegionKind kind;
+  int band;
+  StarOrder& order;
+  bool failed = false;
+};
+
+// The key a star is ordered by; ties fall to the star number.
+std::uint64_t SortKey(const BlockVisit& visit, std::int32_t ra, std::int32_t mag,
+                      std::uint64_t box_key, double distance) {
+  switch (visit.query.sort) {
+    case StarSort::kDistance:
+      return std::bit_cast<std::uint64_t>(distance);  // in order, as distances are >= 0
+    case StarSort::kRightAscension:
+      if (visit.kind == RegionKind::kBox) return box_key;
+      return static_cast<std::uint64_t>(
+          (ra - static_cast<std::int64_t>(std::llround(visit.plan.ra_mas)) + kFullCircleMas +
+           kFullCircleMas / 2) %
+          kFullCircleMas);
+    case StarSort::kMagnitude:
+      return static_cast<std::uint64_t>(mag - INT16_MIN);
   }
-  std::size_t left = static_cast<std::size_t>(head.counts[band]);
-  while (left > 0) {
-    const std::size_t count = std::min(left, kChunkEntries);
-    const std::size_t size = count * kEntrySize;
-    if (ReadBytes(file, buffer.data(), size) != static_cast<std::int64_t>(size)) {
+  return 0;
+}
+
+void VisitEntries(void* context, const std::uint8_t* entries, std::size_t count,
+                  bool /*file_start*/) {
+  auto& visit = *static_cast<BlockVisit*>(context);
+  for (std::size_t i = 0; i < count && !visit.failed; ++i) {
+    const std::uint8_t* entry = entries + i * kEntrySize;
+    const std::int32_t ra = LoadLE32(entry + kIdentifierSize + kRightAscensionOffset);
+    const std::int32_t dec = LoadLE32(entry + kIdentifierSize + kDeclinationOffset);
+    std::uint64_t key = 0;
+    double distance = 0;
+    if (visit.kind == RegionKind::kCone) {
+      if (!InCone(visit.plan, visit.band, ra, dec, &distance)) continue;
+    } else if (!InBox(visit.plan, ra, dec, &key)) {
+      continue;
+    }
+    const FindQuery& query = visit.query;
+    const std::int32_t mag =
+        static_cast<std::int16_t>(entry[kIdentifierSize + kMagnitudeOffset] |
+                                  (entry[kIdentifierSize + kMagnitudeOffset + 1] << 8));
+    if ((query.mag_min_given && mag < query.mag_min) ||
+        (query.mag_max_given && mag > query.mag_max)) {
+      continue;
+    }
+    visit.failed = !AddToOrder(visit.order, SortKey(visit, ra, mag, key, distance), entry);
+  }
+}
+
+// The parts of hour `hour`'s block in band `band` that can hold the region's stars: one
+// window, or two for a box across 0 hours.
+int RegionWindows(const Plan& plan, RegionKind kind, int hour, int band, SkyWindow* windows) {
+  if (kind == RegionKind::kCone) {
+    SkyWindow& w = windows[0];
+    w.dec_low = static_cast<std::int64_t>(std::floor(plan.dec_low_mas));
+    w.dec_high = static_cast<std::int64_t>(std::ceil(plan.dec_high_mas));
+    if (plan.half_width_mas[band] >= kHalfCircleMas) {
+      w.ra_low = 0;
+      w.ra_high = kFullCircleMas;
+      return 1;
+    }
+    // The centre taken around the circle to the side nearest this hour.
+    const double hour_centre = (kHourDegrees * hour + kHourDegrees / 2) * kMasPerDegree;
+    double centre = plan.ra_mas;
+    if (centre - hour_centre > kHalfCircleMas) centre -= 2 * kHalfCircleMas;
+    if (hour_centre - centre > kHalfCircleMas) centre += 2 * kHalfCircleMas;
+    w.ra_low = static_cast<std::int64_t>(std::floor(centre - plan.half_width_mas[band]));
+    w.ra_high = static_cast<std::int64_t>(std::ceil(centre + plan.half_width_mas[band]));
+    return 1;
+  }
+  for (SkyWindow* w = windows; w < windows + 2; ++w) {
+    w->dec_low = plan.dec_low;
+    w->dec_high = plan.dec_high;
+  }
+  windows[0].ra_low = plan.ra_first;
+  windows[0].ra_high = plan.wraps ? kFullCircleMas : plan.ra_last;
+  windows[1].ra_low = 0;
+  windows[1].ra_high = plan.ra_last;
+  return plan.wraps ? 2 : 1;
+}
+
+bool ReadBlock(File& file, const char* path, const ZoneHead& head, int hour, int band,
+               RegionKind kind, const Plan& plan, const FindQuery& query, StarOrder& order,
+               Findings& findings, std::vector<std::uint8_t>& buffer) {
+  SkyWindow windows[2];
+  const int count = RegionWindows(plan, kind, hour, band, windows);
+  BlockVisit visit{plan, query, kind, band, order};
+  for (int w = 0; w < count; ++w) {
+    if (!ReadWindow(file, head, band, windows[w], buffer, VisitEntries, &visit)) {
       Report(findings, path, "cannot be read");
       return false;
     }
-    left -= count;
-    for (std::size_t i = 0; i < count; ++i) {
-      const std::uint8_t* entry = buffer.data() + i * kEntrySize;
-      const std::int32_t ra = LoadLE32(entry + kIdentifierSize + kRightAscensionOffset);
-      const std::int32_t dec = LoadLE32(entry + kIdentifierSize + kDeclinationOffset);
-      std::uint64_t key = 0;
-      double distance = 0;
-      if (kind == RegionKind::kCone) {
-        if (!InCone(plan, band, ra, dec, &distance)) continue;
-        key = std::bit_cast<std::uint64_t>(distance);  // in order, as distances are >= 0
-      } else if (!InBox(plan, ra, dec, &key)) {
-        continue;
-      }
-      if (!AddToOrder(order, key, entry)) {
-        Report(findings, kSortFileName, "%s", kSortFailure);
-        return false;
-      }
+    if (visit.failed) {
+      Report(findings, kSortFileName, "%s", kSortFailure);
+      return false;
     }
   }
   return true;
 }
 
-bool ReadHour(const std::string& db, int hour, RegionKind kind, const Plan& plan, StarOrder& order,
-              Findings& findings, std::vector<std::uint8_t>& buffer) {
+bool ReadHour(const std::string& db, int hour, RegionKind kind, const Plan& plan,
+              const FindQuery& query, StarOrder& order, Findings& findings,
+              std::vector<std::uint8_t>& buffer) {
   const std::string path = ZoneFilePath(db, hour);
   File file;
   ZoneHead head;
   if (!OpenZoneFile(path.c_str(), &file, &head, findings)) return false;
   for (int band = 0; band < kBands; ++band) {
     if (plan.blocks.read[hour][band] && head.counts[band] > 0 &&
-        !ReadBlock(file, path.c_str(), head, band, kind, plan, order, findings, buffer)) {
+        !ReadBlock(file, path.c_str(), head, hour, band, kind, plan, query, order, findings,
+                   buffer)) {
       return false;
     }
   }
@@ -241,7 +310,7 @@ bool ReadHour(const std::string& db, int hour, RegionKind kind, const Plan& plan
 struct CsvOutput {
   std::vector<char> buffer = std::vector<char>(kOutputBufferSize);
   std::size_t used = 0;
-  bool with_distance = false;
+  const Plan* plan = nullptr;  // a cone's, whose distances are printed
   bool failed = false;
 
   void Flush() {
@@ -253,30 +322,37 @@ struct CsvOutput {
 void EmitStar(void* context, const KeyedStar& star) {
   auto& out = *static_cast<CsvOutput*>(context);
   if (out.used + kMaxStarLineSize > out.buffer.size()) out.Flush();
-  const double distance = std::bit_cast<double>(star.key) * kArcsecondsPerRadian;
-  out.used += FormatStarLine(star.entry, out.with_distance, distance, out.buffer.data() + out.used);
+  double distance = 0;
+  if (out.plan != nullptr) {
+    distance =
+        ConeDistance(*out.plan, LoadLE32(star.entry + kIdentifierSize + kRightAscensionOffset),
+                     LoadLE32(star.entry + kIdentifierSize + kDeclinationOffset)) *
+        kArcsecondsPerRadian;
+  }
+  out.used +=
+      FormatStarLine(star.entry, out.plan != nullptr, distance, out.buffer.data() + out.used);
 }
 
 }  // namespace
 
 BlockSet SelectBlocks(const Region& region) { return MakePlan(region).blocks; }
 
-int FindStars(const std::string& db, const Region& region, std::int64_t limit) {
+int FindStars(const std::string& db, const Region& region, const FindQuery& query) {
   const Plan plan = MakePlan(region);
   Findings findings;
   StarOrder order;
-  StartOrder(order, limit);
-  std::vector<std::uint8_t> buffer(kChunkEntries * kEntrySize);
+  StartOrder(order, query.limit);
+  std::vector<std::uint8_t> buffer(kWindowChunkEntries * kEntrySize);
   for (int hour = 0; hour < kHourZones; ++hour) {
     bool wanted = false;
     for (int band = 0; band < kBands; ++band) wanted = wanted || plan.blocks.read[hour][band];
-    if (wanted && !ReadHour(db, hour, region.kind, plan, order, findings, buffer)) {
+    if (wanted && !ReadHour(db, hour, region.kind, plan, query, order, findings, buffer)) {
       return FindingsStatus(findings);
     }
   }
   CsvOutput out;
-  out.with_distance = region.kind == RegionKind::kCone;
-  std::fputs(StarCsvHeader(out.with_distance), stdout);
+  if (region.kind == RegionKind::kCone) out.plan = &plan;
+  std::fputs(StarCsvHeader(out.plan != nullptr), stdout);
   if (!EmitInOrder(order, EmitStar, &out)) {
     out.Flush();
     Report(findings, kSortFileName, "%s", kSortFailure);

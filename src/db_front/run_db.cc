@@ -26,6 +26,7 @@ int RunDb(int argc, const char* const* argv) {
   AddVerifyCommand(app, status);
   AddFindCommand(app, status);
   AddMapCommand(app, status);
+  AddMatchCommand(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
