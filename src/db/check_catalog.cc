@@ -9,6 +9,8 @@
 
 #include "base/catalog_files.h"
 #include "base/file.h"
+#include "base/paths.h"
+#include "base/sky.h"
 #include "base/star_record.h"
 #include "db/findings.h"
 #include "db/progress.h"
@@ -19,8 +21,6 @@ namespace {
 // Large enough that the disk, not the calls, sets the pace; taken once for the whole check.
 constexpr std::size_t kBlockSize = std::size_t{256} * 1024;
 constexpr std::int64_t kPrintedPerFile = 10;
-constexpr std::int32_t kFullCircle = 1296000000;  // 360 degrees in milliarcseconds
-constexpr std::int32_t kNorthPole = 324000000;    // +90 degrees in milliarcseconds
 constexpr const char* kUnreadable = "cannot be read";
 
 struct CatalogTotals {
@@ -51,7 +51,7 @@ long long Wide(std::int64_t value) { return static_cast<long long>(value); }
 void CheckRecords(FileCheck& check, const std::uint8_t* bytes, std::size_t count) {
   const std::int32_t south = check.file.south;
   // The strip that ends at the north pole holds the pole itself.
-  const std::int32_t highest = check.file.north == kNorthPole ? kNorthPole : check.file.north - 1;
+  const std::int32_t highest = check.file.north == kPoleMas ? kPoleMas : check.file.north - 1;
   const bool supplement = check.file.kind == FileKind::kSupplement;
   Findings& findings = check.totals->findings;
   const char* path = check.path.c_str();
@@ -63,14 +63,13 @@ void CheckRecords(FileCheck& check, const std::uint8_t* bytes, std::size_t count
     if (declination < south || declination > highest) {
       if (Shows(check)) {
         Report(findings, path, "record %lld: declination %d mas outside the file's strip [%d, %d%c",
-               Wide(number), declination, south, check.file.north,
-               highest == kNorthPole ? ']' : ')');
+               Wide(number), declination, south, check.file.north, highest == kPoleMas ? ']' : ')');
       }
     }
-    if (right_ascension < 0 || right_ascension >= kFullCircle) {
+    if (right_ascension < 0 || right_ascension >= kFullCircleMas) {
       if (Shows(check)) {
         Report(findings, path, "record %lld: right ascension %d mas outside [0, %d)", Wide(number),
-               right_ascension, kFullCircle);
+               right_ascension, kFullCircleMas);
       }
     } else {
       // A star out of the sky is reported once, not again as out of order with its neighbours.
@@ -157,7 +156,7 @@ int CheckCatalog(const char* directory, bool scaled) {
   for (int n = 1; n <= kCatalogFiles; ++n) {
     FileCheck check;
     check.file = CatalogFileAt(n);
-    check.path = std::string(directory) + kPathSeparator + check.file.name;
+    check.path = JoinPath(directory, check.file.name);
     check.totals = &totals;
     CheckFile(check, buffer.get(), scaled);
     UpdateProgress(n);

@@ -8,15 +8,6 @@
 
 namespace ucac2 {
 
-std::string JoinPath(const std::string& directory, const char* name) {
-  if (directory == ".") return name;
-  std::string path = directory;
-  if (!path.empty() && path.back() != kPathSeparator && path.back() != '/') {
-    path += kPathSeparator;
-  }
-  return path + name;
-}
-
 void FileReport(FileFindings& file, const char* format, ...) {
   if (file.printed >= kPrintedPerFile) {
     ++file.unprinted;

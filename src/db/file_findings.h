@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/paths.h"
 #include "base/printf_format.h"
 #include "db/findings.h"
 
@@ -20,9 +21,6 @@ struct FileFindings {
   int printed = 0;
   std::int64_t unprinted = 0;
 };
-
-/// Joins a directory and a file name with the platform's separator; "." is left out.
-std::string JoinPath(const std::string& directory, const char* name);
 
 /// Reports a finding of the file: printed while under the limit, counted only past it.
 void FileReport(FileFindings& file, const char* format, ...) UCAC2_PRINTF(2, 3);

@@ -11,29 +11,25 @@
 #include <vector>
 
 #include "base/file.h"
+#include "base/sky.h"
 #include "base/star_record.h"
 #include "base/zone_file.h"
 #include "db/block_window.h"
 #include "db/findings.h"
 #include "db/open_zone_file.h"
-#include "db/sky_vector.h"
+#include "db/separation.h"
 #include "db/star_csv.h"
 #include "db/star_order.h"
 
 namespace ucac2 {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kMasPerDegree = 3600000.0;
 constexpr double kRadiansPerDegree = kPi / 180.0;
-constexpr double kArcsecondsPerRadian = 648000.0 / kPi;
-constexpr std::int64_t kFullCircleMas = 1296000000;
-constexpr double kHalfCircleMas = 648000000.0;
 // Far beyond the strays of the zone borders (34 mas at most), and beyond any rounding of the
 // cap's outline below.
 constexpr double kZoneMargin = 0.001;  // degrees
-constexpr double kHourDegrees = 15.0;
-constexpr double kBandDegrees = 10.0;
+constexpr double kHourDegrees = double{kHourMas} / kMasPerDegree;
+constexpr double kBandDegrees = double{kBandMas} / kMasPerDegree;
 constexpr std::size_t kOutputBufferSize = 1 << 16;
 constexpr const char* kSortFileName = "temporary file";
 constexpr const char* kSortFailure = "cannot be made or written to sort the stars found";
@@ -44,7 +40,7 @@ struct Plan {
   // A cone: its centre in mas, its radius, and for a quick first test the declinations it
   // spans and, per band, how far in right ascension from the centre its stars can lie.
   double ra_mas = 0, dec_mas = 0, radius = 0;
-  SkyVector centre;
+  SkyDirection centre;
   double dec_low_mas = 0, dec_high_mas = 0;
   double half_width_mas[kBands] = {};
   // A box: whole milliarcseconds, edges included.
@@ -92,7 +88,7 @@ void PlanCone(const Region& region, Plan& plan) {
   plan.ra_mas = AngleMas(region.ra);
   plan.dec_mas = AngleMas(region.dec);
   plan.radius = radius_degrees * kRadiansPerDegree;
-  plan.centre = ToVector(plan.ra_mas, plan.dec_mas);
+  plan.centre = MakeDirection(plan.ra_mas, plan.dec_mas);
   const double low = std::max(-90.0, dec - radius_degrees);
   const double high = std::min(90.0, dec + radius_degrees);
   plan.dec_low_mas = (low - kZoneMargin) * kMasPerDegree;
@@ -156,7 +152,7 @@ Plan MakePlan(const Region& region) {
 
 // The distance of a star from the cone's centre, radians.
 double ConeDistance(const Plan& plan, std::int32_t ra, std::int32_t dec) {
-  return AngleBetween(plan.centre, ToVector(ra, dec));
+  return Separation(plan.centre, ra, dec);
 }
 
 // Whether a star lies in the cone, rejected early by cheap tests; its distance if it does.
@@ -178,7 +174,7 @@ bool InBox(const Plan& plan, std::int32_t ra, std::int32_t dec, std::uint64_t* k
     return true;
   }
   if (plan.wraps && ra <= plan.ra_last) {
-    *key = static_cast<std::uint64_t>(ra + kFullCircleMas - plan.ra_first);
+    *key = static_cast<std::uint64_t>(std::int64_t{ra} + kFullCircleMas - plan.ra_first);
     return true;
   }
   return false;

@@ -8,19 +8,16 @@
 #include <cmath>
 #include <vector>
 
+#include "base/sky.h"
 #include "base/zones.h"
 #include "db/block_window.h"
 #include "db/open_zone_file.h"
-#include "db/sky_vector.h"
+#include "db/separation.h"
 
 namespace ucac2 {
 namespace {
 
-constexpr double kMasPerDegree = 3600000.0;
-constexpr double kHourMas = 15 * kMasPerDegree;
-constexpr double kBandMas = 10 * kMasPerDegree;
-constexpr double kFullCircleMas = 360 * kMasPerDegree;
-constexpr double kHalfCircleMas = 180 * kMasPerDegree;
+constexpr double kRadiansPerMas = 1.0 / kMasPerRadian;
 // Beyond the strays of the zone borders from multiples of 15 and 10 degrees (34 mas at most).
 constexpr double kZoneMarginMas = 3600.0;
 // A window's edges are widened by this much beyond the circles' exact reach: rounding only.
@@ -45,7 +42,7 @@ double ReachInRa(double dec, double radius) {
 struct Batch {
   int hour = 0, band = 0;
   std::vector<TargetPiece> pieces;
-  std::vector<SkyVector> vectors;
+  std::vector<SkyDirection> directions;
   std::vector<MatchAnswer> nearest;
   std::vector<bool> found;
 };
@@ -100,15 +97,9 @@ void SweepEntries(void* context, const std::uint8_t* entries, std::size_t count,
         continue;
       }
     }
-    bool has_vector = false;
-    SkyVector star;
     for (std::size_t t = sweep.next; t < sweep.last && pieces[t].ra <= ra + sweep.reach; ++t) {
       if (std::fabs(pieces[t].dec - dec) > radius_mas + kRoundingMas) continue;
-      if (!has_vector) {
-        star = ToVector(ra, dec);
-        has_vector = true;
-      }
-      const double distance = AngleBetween(sweep.batch.vectors[t], star);
+      const double distance = Separation(sweep.batch.directions[t], ra, dec);
       if (distance <= search.radius) Consider(sweep, t, entry, distance);
     }
   }
@@ -142,13 +133,13 @@ bool SearchBatch(const MatchSearch& search, Batch& batch, File& file, const Zone
                  const char* path, AnswerSort& answers, std::vector<std::uint8_t>& buffer,
                  Findings& findings) {
   const std::size_t count = batch.pieces.size();
-  batch.vectors.resize(count);
+  batch.directions.resize(count);
   batch.nearest.assign(count, MatchAnswer{});
   batch.found.assign(count, false);
   for (std::size_t t = 0; t < count; ++t) {
-    batch.vectors[t] = ToVector(batch.pieces[t].ra, batch.pieces[t].dec);
+    batch.directions[t] = MakeDirection(batch.pieces[t].ra, batch.pieces[t].dec);
   }
-  const double stars_per_mas = head.counts[batch.band] / kHourMas;
+  const double stars_per_mas = head.counts[batch.band] / double{kHourMas};
   for (std::size_t first = 0; first < count;) {
     std::size_t last = first + 1;
     while (last < count &&

@@ -4,18 +4,14 @@
 
 #include <cstdint>
 
-namespace ucac2 {
+#include "base/paths.h"
 
-std::string PathIn(const std::string& folder, const char* name) {
-  std::string path = folder;
-  if (!path.empty() && path.back() != kPathSeparator && path.back() != '/') path += kPathSeparator;
-  return path + name;
-}
+namespace ucac2 {
 
 std::string ZoneFilePath(const std::string& db, int hour) {
   char name[kZoneFileNameSize];
   ZoneFileName(hour, name);
-  return PathIn(db, name);
+  return JoinPath(db, name);
 }
 
 bool OpenZoneFile(const char* path, File* file, ZoneHead* head, Findings& findings) {

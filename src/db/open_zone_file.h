@@ -12,9 +12,6 @@ namespace ucac2 {
 /// The path of hour `hour`'s zone file in the database folder `db`.
 std::string ZoneFilePath(const std::string& db, int hour);
 
-/// The path of `name` in folder `folder`.
-std::string PathIn(const std::string& folder, const char* name);
-
 /// Opens the zone file `path` and reads its head into `head`; false, after reporting the
 /// file as missing, unreadable or damaged, when it cannot be used. Leaves the file just past
 /// the head.

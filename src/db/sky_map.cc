@@ -7,6 +7,8 @@
 
 #include "base/catalog_files.h"
 #include "base/file.h"
+#include "base/paths.h"
+#include "base/sky.h"
 #include "base/star_record.h"
 #include "db/open_zone_file.h"
 
@@ -17,8 +19,6 @@
 namespace ucac2 {
 namespace {
 
-constexpr std::int64_t kFullCircleMas = 1296000000;
-constexpr std::int64_t kPoleMas = 324000000;
 constexpr std::size_t kReadEntries = 5461;  // just under 256 KiB of entries a read
 constexpr std::size_t kReadRecords = 5957;  // just under 256 KiB of records a read
 constexpr int kChannels = 3;
@@ -75,7 +75,7 @@ SkyMap MakeSkyMap(int width) {
 void CountStar(SkyMap& map, std::int32_t ra, std::int32_t dec) {
   if (ra < 0 || ra >= kFullCircleMas || dec < -kPoleMas || dec > kPoleMas) return;
   const std::int64_t column = map.width - 1 - std::int64_t{ra} * map.width / kFullCircleMas;
-  std::int64_t row = (kPoleMas - dec) * map.height / (2 * kPoleMas);
+  std::int64_t row = (std::int64_t{kPoleMas} - dec) * map.height / (2 * std::int64_t{kPoleMas});
   if (row == map.height) row = map.height - 1;  // the south pole itself
   ++map.counts[static_cast<std::size_t>(row * map.width + column)];
 }
@@ -110,7 +110,7 @@ bool CountDatabase(SkyMap& map, const std::string& db, Findings& findings) {
 bool CountCatalog(SkyMap& map, const std::string& catalog, Findings& findings) {
   std::vector<std::uint8_t> buffer(kReadRecords * kRecordSize);
   for (int n = 1; n <= kCatalogFiles; ++n) {
-    const std::string path = PathIn(catalog, CatalogFileAt(n).name);
+    const std::string path = JoinPath(catalog, CatalogFileAt(n).name);
     File file = OpenForReading(path.c_str());
     if (!file.is_open()) {
       Note("%s: missing or unreadable, shown as an empty strip", path.c_str());
