@@ -1,7 +1,5 @@
-// The search: which blocks to read, reading them, keeping the stars the region holds, and
-// printing them in order. The blocks follow the compiler's own zone arithmetic, whose borders
-// stray by a few milliarcseconds, so they are chosen with a margin and every star is then
-// tested by its exact position.
+// The search: reading the windows of the blocks a region needs, keeping the stars it holds
+// within the magnitudes asked, and printing them in order.
 #include "db/find.h"
 
 #include <algorithm>
@@ -17,6 +15,7 @@
 #include "db/block_window.h"
 #include "db/findings.h"
 #include "db/open_zone_file.h"
+#include "db/region.h"
 #include "db/separation.h"
 #include "db/star_csv.h"
 #include "db/star_order.h"
@@ -24,161 +23,9 @@
 namespace ucac2 {
 namespace {
 
-constexpr double kRadiansPerDegree = kPi / 180.0;
-// Far beyond the strays of the zone borders (34 mas at most), and beyond any rounding of the
-// cap's outline below.
-constexpr double kZoneMargin = 0.001;  // degrees
-constexpr double kHourDegrees = double{kHourMas} / kMasPerDegree;
-constexpr double kBandDegrees = double{kBandMas} / kMasPerDegree;
 constexpr std::size_t kOutputBufferSize = 1 << 16;
 constexpr const char* kSortFileName = "temporary file";
 constexpr const char* kSortFailure = "cannot be made or written to sort the stars found";
-
-/// What to read and how to test each star read.
-struct Plan {
-  BlockSet blocks;
-  // A cone: its centre in mas, its radius, and for a quick first test the declinations it
-  // spans and, per band, how far in right ascension from the centre its stars can lie.
-  double ra_mas = 0, dec_mas = 0, radius = 0;
-  SkyDirection centre;
-  double dec_low_mas = 0, dec_high_mas = 0;
-  double half_width_mas[kBands] = {};
-  // A box: whole milliarcseconds, edges included.
-  std::int64_t ra_first = 0, ra_last = 0, dec_low = 0, dec_high = 0;
-  bool wraps = false;
-};
-
-double Degrees(const Angle& angle) { return AngleMas(angle) / kMasPerDegree; }
-
-double BandNorth(int band) { return 90.0 - kBandDegrees * band; }
-
-// The way around the circle between two right ascensions, 0..180 degrees.
-double CircleGap(double a, double b) {
-  const double gap = std::fmod(std::fabs(a - b), 360.0);
-  return gap > 180.0 ? 360.0 - gap : gap;
-}
-
-// How far right ascension `ra` lies from hour `hour`'s arc (margin included): 0 inside it.
-double GapToHour(double ra, int hour) {
-  const double start = kHourDegrees * hour - kZoneMargin;
-  const double end = kHourDegrees * (hour + 1) + kZoneMargin;
-  double offset = std::fmod(ra - start, 360.0);
-  if (offset < 0) offset += 360.0;
-  if (offset <= end - start) return 0.0;
-  return std::min(CircleGap(ra, start), CircleGap(ra, end));
-}
-
-// How far in right ascension from its centre the cap reaches along declination `dec`,
-// degrees; 180 when the whole parallel lies in it.
-double CapHalfWidth(double dec, double centre_dec, double radius) {
-  const double d = dec * kRadiansPerDegree;
-  const double c = centre_dec * kRadiansPerDegree;
-  const double across = std::cos(d) * std::cos(c);
-  if (across < 1e-12) return 180.0;  // at a pole, or centred on one
-  const double ratio = (std::cos(radius) - std::sin(d) * std::sin(c)) / across;
-  if (ratio <= -1.0) return 180.0;
-  if (ratio >= 1.0) return 0.0;
-  return std::acos(ratio) / kRadiansPerDegree;
-}
-
-void PlanCone(const Region& region, Plan& plan) {
-  const double ra = Degrees(region.ra);
-  const double dec = Degrees(region.dec);
-  const double radius_degrees = Degrees(region.radius);
-  plan.ra_mas = AngleMas(region.ra);
-  plan.dec_mas = AngleMas(region.dec);
-  plan.radius = radius_degrees * kRadiansPerDegree;
-  plan.centre = MakeDirection(plan.ra_mas, plan.dec_mas);
-  const double low = std::max(-90.0, dec - radius_degrees);
-  const double high = std::min(90.0, dec + radius_degrees);
-  plan.dec_low_mas = (low - kZoneMargin) * kMasPerDegree;
-  plan.dec_high_mas = (high + kZoneMargin) * kMasPerDegree;
-  // Along the parallels the cap is widest at this declination, unless it holds a pole.
-  const double widest_sine = std::sin(dec * kRadiansPerDegree) / std::cos(plan.radius);
-  for (int band = 0; band < kBands; ++band) {
-    const double from = std::max(low, BandNorth(band + 1) - kZoneMargin);
-    const double to = std::min(high, BandNorth(band) + kZoneMargin);
-    if (from > to) continue;
-    double half_width = 180.0;
-    if (radius_degrees < 90.0) {
-      half_width =
-          std::max(CapHalfWidth(from, dec, plan.radius), CapHalfWidth(to, dec, plan.radius));
-      if (std::fabs(widest_sine) < 1.0) {
-        const double widest = std::asin(widest_sine) / kRadiansPerDegree;
-        if (widest > from && widest < to) {
-          half_width = std::max(half_width, CapHalfWidth(widest, dec, plan.radius));
-        }
-      }
-      half_width += kZoneMargin;
-    }
-    plan.half_width_mas[band] = half_width * kMasPerDegree;
-    for (int hour = 0; hour < kHourZones; ++hour) {
-      plan.blocks.read[hour][band] = half_width >= 180.0 || GapToHour(ra, hour) <= half_width;
-    }
-  }
-}
-
-void PlanBox(const Region& region, Plan& plan) {
-  plan.ra_first = CeilMas(region.ra_first);
-  plan.ra_last = FloorMas(region.ra_last);
-  plan.dec_low = CeilMas(region.dec_low);
-  plan.dec_high = FloorMas(region.dec_high);
-  plan.wraps = AngleAbove(region.ra_first, region.ra_last);
-  const double first = Degrees(region.ra_first);
-  const double last = Degrees(region.ra_last);
-  const double low = Degrees(region.dec_low);
-  const double high = Degrees(region.dec_high);
-  for (int hour = 0; hour < kHourZones; ++hour) {
-    const double start = kHourDegrees * hour - kZoneMargin;
-    const double end = kHourDegrees * (hour + 1) + kZoneMargin;
-    const bool in_ra =
-        plan.wraps ? (end >= first || start <= last) : (end >= first && start <= last);
-    for (int band = 0; band < kBands && in_ra; ++band) {
-      plan.blocks.read[hour][band] =
-          BandNorth(band + 1) - kZoneMargin <= high && BandNorth(band) + kZoneMargin >= low;
-    }
-  }
-}
-
-Plan MakePlan(const Region& region) {
-  Plan plan;
-  if (region.kind == RegionKind::kCone) {
-    PlanCone(region, plan);
-  } else {
-    PlanBox(region, plan);
-  }
-  return plan;
-}
-
-// The distance of a star from the cone's centre, radians.
-double ConeDistance(const Plan& plan, std::int32_t ra, std::int32_t dec) {
-  return Separation(plan.centre, ra, dec);
-}
-
-// Whether a star lies in the cone, rejected early by cheap tests; its distance if it does.
-bool InCone(const Plan& plan, int band, std::int32_t ra, std::int32_t dec, double* distance) {
-  if (dec < plan.dec_low_mas || dec > plan.dec_high_mas) return false;
-  double ra_gap = static_cast<double>(ra) - plan.ra_mas;
-  if (ra_gap > kHalfCircleMas) ra_gap -= 2 * kHalfCircleMas;
-  if (ra_gap < -kHalfCircleMas) ra_gap += 2 * kHalfCircleMas;
-  if (std::fabs(ra_gap) > plan.half_width_mas[band]) return false;
-  *distance = ConeDistance(plan, ra, dec);
-  return *distance <= plan.radius;
-}
-
-// The star's place in a box's order: milliarcseconds eastward from the first edge.
-bool InBox(const Plan& plan, std::int32_t ra, std::int32_t dec, std::uint64_t* key) {
-  if (dec < plan.dec_low || dec > plan.dec_high) return false;
-  if (ra >= plan.ra_first && (plan.wraps || ra <= plan.ra_last)) {
-    *key = static_cast<std::uint64_t>(ra - plan.ra_first);
-    return true;
-  }
-  if (plan.wraps && ra <= plan.ra_last) {
-    *key = static_cast<std::uint64_t>(std::int64_t{ra} + kFullCircleMas - plan.ra_first);
-    return true;
-  }
-  return false;
-}
 
 /// What a window's entries go through: the region's exact test, then the order.
 struct BlockVisit {
@@ -213,8 +60,8 @@ void VisitEntries(void* context, const std::uint8_t* entries, std::size_t count,
   auto& visit = *static_cast<BlockVisit*>(context);
   for (std::size_t i = 0; i < count && !visit.failed; ++i) {
     const std::uint8_t* entry = entries + i * kEntrySize;
-    const std::int32_t ra = LoadLE32(entry + kIdentifierSize + kRightAscensionOffset);
-    const std::int32_t dec = LoadLE32(entry + kIdentifierSize + kDeclinationOffset);
+    std::int32_t ra = 0, dec = 0;
+    StarPosition(visit.plan, entry, &ra, &dec);
     std::uint64_t key = 0;
     double distance = 0;
     if (visit.kind == RegionKind::kCone) {
@@ -232,38 +79,6 @@ void VisitEntries(void* context, const std::uint8_t* entries, std::size_t count,
     }
     visit.failed = !AddToOrder(visit.order, SortKey(visit, ra, mag, key, distance), entry);
   }
-}
-
-// The parts of hour `hour`'s block in band `band` that can hold the region's stars: one
-// window, or two for a box across 0 hours.
-int RegionWindows(const Plan& plan, RegionKind kind, int hour, int band, SkyWindow* windows) {
-  if (kind == RegionKind::kCone) {
-    SkyWindow& w = windows[0];
-    w.dec_low = static_cast<std::int64_t>(std::floor(plan.dec_low_mas));
-    w.dec_high = static_cast<std::int64_t>(std::ceil(plan.dec_high_mas));
-    if (plan.half_width_mas[band] >= kHalfCircleMas) {
-      w.ra_low = 0;
-      w.ra_high = kFullCircleMas;
-      return 1;
-    }
-    // The centre taken around the circle to the side nearest this hour.
-    const double hour_centre = (kHourDegrees * hour + kHourDegrees / 2) * kMasPerDegree;
-    double centre = plan.ra_mas;
-    if (centre - hour_centre > kHalfCircleMas) centre -= 2 * kHalfCircleMas;
-    if (hour_centre - centre > kHalfCircleMas) centre += 2 * kHalfCircleMas;
-    w.ra_low = static_cast<std::int64_t>(std::floor(centre - plan.half_width_mas[band]));
-    w.ra_high = static_cast<std::int64_t>(std::ceil(centre + plan.half_width_mas[band]));
-    return 1;
-  }
-  for (SkyWindow* w = windows; w < windows + 2; ++w) {
-    w->dec_low = plan.dec_low;
-    w->dec_high = plan.dec_high;
-  }
-  windows[0].ra_low = plan.ra_first;
-  windows[0].ra_high = plan.wraps ? kFullCircleMas : plan.ra_last;
-  windows[1].ra_low = 0;
-  windows[1].ra_high = plan.ra_last;
-  return plan.wraps ? 2 : 1;
 }
 
 bool ReadBlock(File& file, const char* path, const ZoneHead& head, int hour, int band,
@@ -306,7 +121,8 @@ bool ReadHour(const std::string& db, int hour, RegionKind kind, const Plan& plan
 struct CsvOutput {
   std::vector<char> buffer = std::vector<char>(kOutputBufferSize);
   std::size_t used = 0;
-  const Plan* plan = nullptr;  // a cone's, whose distances are printed
+  const Plan* plan = nullptr;
+  bool cone = false;  // distances are printed
   bool failed = false;
 
   void Flush() {
@@ -317,24 +133,34 @@ struct CsvOutput {
 
 void EmitStar(void* context, const KeyedStar& star) {
   auto& out = *static_cast<CsvOutput*>(context);
+  const Plan& plan = *out.plan;
   if (out.used + kMaxStarLineSize > out.buffer.size()) out.Flush();
-  double distance = 0;
-  if (out.plan != nullptr) {
-    distance =
-        ConeDistance(*out.plan, LoadLE32(star.entry + kIdentifierSize + kRightAscensionOffset),
-                     LoadLE32(star.entry + kIdentifierSize + kDeclinationOffset)) *
-        kArcsecondsPerRadian;
+  std::int32_t ra = 0, dec = 0;
+  StarPosition(plan, star.entry, &ra, &dec);
+  const double distance = out.cone ? ConeDistance(plan, ra, dec) * kArcsecondsPerRadian : 0.0;
+  if (!plan.moved) {
+    out.used += FormatStarLine(star.entry, out.cone, distance, out.buffer.data() + out.used);
+    return;
   }
-  out.used +=
-      FormatStarLine(star.entry, out.plan != nullptr, distance, out.buffer.data() + out.used);
+  // The line of the star where it stands at the epoch, then where it stood at J2000.0.
+  std::uint8_t moved[kEntrySize];
+  std::copy(star.entry, star.entry + kEntrySize, moved);
+  StoreLE32(moved + kIdentifierSize + kRightAscensionOffset, ra);
+  StoreLE32(moved + kIdentifierSize + kDeclinationOffset, dec);
+  char* line = out.buffer.data() + out.used;
+  std::size_t size = FormatStarLine(moved, out.cone, distance, line) - 1;  // less its "\n"
+  size += FormatDegreesColumn(LoadLE32(star.entry + kIdentifierSize + kRightAscensionOffset),
+                              line + size);
+  size +=
+      FormatDegreesColumn(LoadLE32(star.entry + kIdentifierSize + kDeclinationOffset), line + size);
+  line[size++] = '\n';
+  out.used += size;
 }
 
 }  // namespace
 
-BlockSet SelectBlocks(const Region& region) { return MakePlan(region).blocks; }
-
 int FindStars(const std::string& db, const Region& region, const FindQuery& query) {
-  const Plan plan = MakePlan(region);
+  const Plan plan = MakePlan(region, query.moved, query.years);
   Findings findings;
   StarOrder order;
   StartOrder(order, query.limit);
@@ -347,8 +173,11 @@ int FindStars(const std::string& db, const Region& region, const FindQuery& quer
     }
   }
   CsvOutput out;
-  if (region.kind == RegionKind::kCone) out.plan = &plan;
-  std::fputs(StarCsvHeader(out.plan != nullptr), stdout);
+  out.plan = &plan;
+  out.cone = region.kind == RegionKind::kCone;
+  std::string header = StarCsvHeader(out.cone);
+  if (plan.moved) header.insert(header.size() - 1, ",ra_j2000,dec_j2000");
+  std::fputs(header.c_str(), stdout);
   if (!EmitInOrder(order, EmitStar, &out)) {
     out.Flush();
     Report(findings, kSortFileName, "%s", kSortFailure);

@@ -111,4 +111,11 @@ std::size_t FormatStarLine(const std::uint8_t* entry, bool with_distance, double
   return static_cast<std::size_t>(line.p - out);
 }
 
+std::size_t FormatDegreesColumn(std::int64_t mas, char* out) {
+  out[0] = ',';
+  LineWriter line{out + 1};
+  line.Degrees(mas);
+  return static_cast<std::size_t>(line.p - out) - 1;  // less the comma Degrees appends
+}
+
 }  // namespace ucac2

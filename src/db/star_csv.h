@@ -19,4 +19,8 @@ const char* StarCsvHeader(bool with_distance);
 std::size_t FormatStarLine(const std::uint8_t* entry, bool with_distance, double distance_arcsec,
                            char* out);
 
+/// Writes ",<degrees>" for `mas` milliarcseconds into `out`, as the line's positions are
+/// written, and returns its size.
+std::size_t FormatDegreesColumn(std::int64_t mas, char* out);
+
 }  // namespace ucac2

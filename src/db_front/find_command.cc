@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "db/angles.h"
+#include "db/epoch.h"
 #include "db/find.h"
 #include "db_front/commands.h"
 
@@ -18,6 +19,7 @@ struct FindOptions {
   std::int64_t limit = -1;
   std::string sort;
   bool nearest = false;
+  std::string epoch;
   MagnitudeOptions mags;
 };
 
@@ -90,6 +92,13 @@ FindQuery ReadQuery(const FindOptions& options, RegionKind kind) {
     query.sort = StarSort::kDistance;
   }
   if (options.nearest) query.limit = 1;
+  if (!options.epoch.empty()) {
+    query.moved = true;
+    if (!ParseEpoch(options.epoch.c_str(), &query.years)) {
+      throw CLI::ValidationError(
+          "--epoch", "'" + options.epoch + "' is not an epoch, a year from 1000 to 3000");
+    }
+  }
   ApplyMagnitudes(options.mags, &query.mag_min_given, &query.mag_min, &query.mag_max_given,
                   &query.mag_max);
   return query;
@@ -142,6 +151,10 @@ void AddFindCommand(CLI::App& app, int& status) {
       ->type_name("ORDER")
       ->check(CLI::IsMember({"distance", "ra", "mag"}));
   find->add_flag("--nearest", options->nearest, "a cone's closest star only");
+  find->add_option("--epoch", options->epoch,
+                   "move the stars by their proper motion to this epoch (2026.9, say) before "
+                   "testing and printing them; ra_j2000 and dec_j2000 are added")
+      ->type_name("YEAR");
   AddMagnitudeOptions(*find, options->mags);
   find->callback([options, find, &status] {
     options->mags.min_given = find->count("--mag-min") > 0;
