@@ -26,7 +26,7 @@ constexpr double kMasPerDegree = 3600000.0;
 constexpr std::int64_t kFullCircle = 1296000000;
 
 struct Star {
-  std::int32_t id, ra, dec;
+  std::int32_t id, ra, dec, mag, pm_ra, pm_de;  // mas, hundredths of a magnitude, 0.1 mas/yr
 };
 
 // Every star of the catalog in `dir`, numbered as the database numbers them.
@@ -38,7 +38,13 @@ std::map<std::int32_t, Star> ReadCatalog(const fs::path& dir) {
     const auto* record = reinterpret_cast<const std::uint8_t*>(bytes.data());
     for (std::size_t at = 0; at + 44 <= bytes.size(); at += 44) {
       const std::int32_t id = ids[n > ucac2::kMainFiles]++;
-      stars[id] = {id, ucac2::LoadLE32(record + at), ucac2::LoadLE32(record + at + 4)};
+      const auto* r = record + at;
+      stars[id] = {id,
+                   ucac2::LoadLE32(r),
+                   ucac2::LoadLE32(r + 4),
+                   static_cast<std::int16_t>(r[8] | r[9] << 8),
+                   ucac2::LoadLE32(r + 20),
+                   ucac2::LoadLE32(r + 24)};
     }
   }
   return stars;
@@ -69,7 +75,9 @@ const char* const kPlanted =
     "--count z200:3 --set z200:0:135000000:35999999 --set z200:1:135000010:35999995 "
     "--count z021:3 --set z021:1:500000000:-288000000 "
     "--count z020:3 --set z020:1:500000000:-288000001 "
-    "--count z150:4 --set z150:2:699840000:-54720000 --set z150:3:699840000:-54720000";
+    "--count z150:4 --set z150:2:699840000:-54720000 --set z150:3:699840000:-54720000 "
+    "--count z288:3 --set z288:0:0:324000000 --set z288:1:500000000:324000000 "
+    "--set z288:2:900000000:324000000";
 
 class Find : public ::testing::Test {
  protected:
@@ -210,6 +218,115 @@ TEST_F(Find, BadValuesAreUsageErrors) {
     EXPECT_EQ(run.status, 2) << args;
     EXPECT_EQ(run.out, "") << args;
   }
+}
+
+// Magnitude bounds, the orders and --nearest against the scan: --limit then gives the first
+// stars of that order.
+TEST_F(Find, MagnitudesAndOrdersMatchBruteForceScan) {
+  const auto in_mags = [](const Star& s) { return s.mag >= 1000 && s.mag <= 1200; };
+  Check("--ra 100 --dec -30 --radius 10 --mag-min 10 --mag-max 12", 36000, 1e-6, 4,
+        [&](const Star& s) {
+          return in_mags(s) ? Separation(100, -30, s.ra / kMasPerDegree, s.dec / kMasPerDegree)
+                            : HUGE_VAL;
+        });
+  Check("--box 0 360 -90 90 --sort mag --mag-max 12", 1e9, 0, 5,
+        [&](const Star& s) { return s.mag <= 1200 ? s.mag : HUGE_VAL; });
+  Check("--ra 200 --dec 20 --radius 90 --sort mag --mag-min 12", 1e9, 0, 3, [&](const Star& s) {
+    return s.mag >= 1200 && Separation(200, 20, s.ra / kMasPerDegree, s.dec / kMasPerDegree) <=
+                                90 * 3600 - 1e-6
+               ? s.mag
+               : HUGE_VAL;
+  });
+  const std::string cone = "--ra 300 --dec 45 --radius 3";
+  const std::vector<const Star*> nearest = Run(cone + " --nearest", nullptr);
+  ASSERT_EQ(nearest.size(), 1u);
+  EXPECT_EQ(nearest[0], Run(cone, nullptr).at(0));
+  // Stars exactly at the pole: all at distance 0, by number.
+  const RunResult pole = RunDb("find --db db --ra 0 --dec 90 --radius 0.000001", dir_->path());
+  std::vector<std::string> at_pole;
+  for (const std::string& line : SplitLines(pole.out.substr(pole.out.find('\n') + 1))) {
+    at_pole.push_back(line.substr(0, line.find(',')) + line.substr(line.rfind(',')));
+  }
+  std::vector<std::string> expected;
+  for (const auto& [id, s] : stars_) {
+    if (s.dec == 324000000) expected.push_back(std::to_string(id) + ",0.000000");
+  }
+  EXPECT_EQ(expected.size(), 4u);
+  EXPECT_EQ(at_pole, expected);
+  for (const char* args :
+       {"--box 1 2 3 4 --nearest", "--box 1 2 3 4 --sort distance",
+        "--ra 1 --dec 1 --radius 1 --sort size",
+        "--ra 1 --dec 1 --radius 1 "
+        "--mag-min 12 --mag-max 11",
+        "--ra 1 --dec 1 --radius 1 --epoch 3001", "--ra 1 --dec 1 --radius 1 --epoch 2000e0"}) {
+    EXPECT_EQ(RunDb(std::string("find --db db ") + args, dir_->path()).status, 2) << args;
+  }
+}
+
+// Where a star stands `years` after J2000.0, in mas: linear motion, pmRA not multiplied by
+// cos Dec, a pole crossed reflected.
+std::pair<std::int64_t, std::int64_t> Moved(const Star& s, double years) {
+  double ra = s.ra + s.pm_ra * 0.1 * years;
+  double dec = s.dec + s.pm_de * 0.1 * years;
+  const double pole = 90 * kMasPerDegree;
+  if (std::fabs(dec) > pole) {
+    dec = (dec > 0 ? 2 * pole : -2 * pole) - dec;
+    ra += 2 * pole;
+  }
+  ra = std::fmod(ra, static_cast<double>(kFullCircle));
+  if (ra < 0) ra += kFullCircle;
+  return {std::llround(ra) % kFullCircle, std::llround(dec)};
+}
+
+// At epoch 3000 (the catalog's stars move up to 0.06 degree): the stars printed stand where
+// the scan moves them, and every star the scan moves into the cone is printed; a cone at the
+// pole, one across 0h, and a box across 0h.
+TEST_F(Find, EpochMatchesBruteForcePropagation) {
+  const struct {
+    const char* args;
+    double ra, dec, radius;  // a cone; radius 0: the box below
+  } kRegions[] = {{"--ra 0 --dec 90 --radius 3", 0, 90, 3},
+                  {"--ra 0 --dec 0.0003 --radius 0.2", 0, 0.0003, 0.2},
+                  {"--ra 138.888889 --dec -80 --radius 2", 138.888889, -80, 2},
+                  {"--box 300 60 -30 30", 0, 0, 0}};
+  int crossed_edge = 0, crossed_pole = 0;
+  for (const auto& region : kRegions) {
+    SCOPED_TRACE(region.args);
+    // In the region, `slack` arcseconds beyond a cone's edge counted in.
+    const auto inside = [&](std::int64_t ra, std::int64_t dec, double slack) {
+      if (region.radius == 0) {
+        return (ra >= 300 * 3600000LL || ra <= 60 * 3600000LL) && std::llabs(dec) <= 30 * 3600000LL;
+      }
+      return Separation(region.ra, region.dec, static_cast<double>(ra) / kMasPerDegree,
+                        static_cast<double>(dec) / kMasPerDegree) <= region.radius * 3600 + slack;
+    };
+    const RunResult run =
+        RunDb(std::string("find --db db --epoch 3000 ") + region.args, dir_->path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::set<std::int32_t> printed;
+    for (const std::string& line : SplitLines(run.out.substr(run.out.find('\n') + 1))) {
+      const std::vector<std::string> f = SplitLines(line, ',');
+      const Star& star = stars_.at(std::stoi(f[0]));
+      const auto [ra, dec] = Moved(star, 1000);
+      EXPECT_EQ(std::llround(std::stod(f[1]) * kMasPerDegree), ra) << line;
+      EXPECT_EQ(std::llround(std::stod(f[2]) * kMasPerDegree), dec) << line;
+      EXPECT_EQ(std::llround(std::stod(f[f.size() - 2]) * kMasPerDegree), star.ra) << line;
+      EXPECT_EQ(std::llround(std::stod(f.back()) * kMasPerDegree), star.dec) << line;
+      EXPECT_TRUE(inside(ra, dec, 1e-6)) << line;
+      printed.insert(star.id);
+    }
+    for (const auto& [id, s] : stars_) {
+      const auto [ra, dec] = Moved(s, 1000);
+      if (inside(ra, dec, -1e-6)) {
+        EXPECT_TRUE(printed.count(id)) << id;
+      }
+      crossed_edge += inside(ra, dec, 0) != inside(s.ra, s.dec, 0);
+      crossed_pole += region.radius == 3 && (ra < 648000000) != (s.ra < 648000000);
+    }
+    EXPECT_GT(printed.size(), 0u);
+  }
+  EXPECT_GT(crossed_edge, 0);  // a star that moved in or out
+  EXPECT_GT(crossed_pole, 0);  // over the pole
 }
 
 // Every field decoded into its unit, from records written byte by byte; a damaged or missing
