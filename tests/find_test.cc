@@ -12,6 +12,7 @@
 #include <set>
 
 #include "base/catalog_files.h"
+#include "db/match.h"
 #include "db/star_order.h"
 #include "test_util.h"
 
@@ -327,6 +328,181 @@ TEST_F(Find, EpochMatchesBruteForcePropagation) {
   }
   EXPECT_GT(crossed_edge, 0);  // a star that moved in or out
   EXPECT_GT(crossed_pole, 0);  // over the pole
+}
+
+// A target of a match: its position in degrees and as typed.
+struct Target {
+  double ra, dec;
+  std::string ra_text, dec_text;
+};
+
+// Targets on stars, a few arcseconds off stars, at RA 0 and just short of 360, at both poles,
+// on and beside hour and band borders, on two stars at one position (typed sexagesimal), and
+// anywhere.
+std::vector<Target> MakeTargets(const std::map<std::int32_t, Star>& stars) {
+  std::vector<Target> targets;
+  const auto add = [&targets](double ra, double dec) {
+    char ra_text[32], dec_text[32];
+    std::snprintf(ra_text, sizeof ra_text, "%.9f", ra);
+    std::snprintf(dec_text, sizeof dec_text, "%.9f", dec);
+    targets.push_back({std::stod(ra_text), std::stod(dec_text), ra_text, dec_text});
+  };
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<double> offset(-2.0 / 3600, 2.0 / 3600), unit(0, 1);
+  int n = 0;
+  for (const auto& [id, s] : stars) {
+    const double ra = s.ra / kMasPerDegree, dec = s.dec / kMasPerDegree;
+    if (++n % 400 == 0) add(ra, dec);
+    if (n % 500 == 0)
+      add(std::fmod(ra + offset(rng) + 360, 360), std::clamp(dec + offset(rng), -90.0, 90.0));
+  }
+  for (const auto& [ra, dec] : std::vector<std::pair<double, double>>{{0, 0.0003},
+                                                                      {359.9999999, 0.0005},
+                                                                      {0, 90},
+                                                                      {77, 90},
+                                                                      {123.4567, -90},
+                                                                      {15, 5},
+                                                                      {14.9999999, 5.0000001},
+                                                                      {37.5, 10},
+                                                                      {37.5000056, 9.9999999},
+                                                                      {138.888889, -80}}) {
+    add(ra, dec);
+  }
+  targets.push_back({194.4, -15.2, "12:57:36", "-15:12:00"});
+  for (int i = 0; i < 150; ++i) add(360 * unit(rng), std::asin(2 * unit(rng) - 1) / kPi * 180);
+  return targets;
+}
+
+// match against the scan of every star for every target: the nearest star within the radius
+// (ties to the smaller number), with --unmatched every target once; with --all every star
+// within the radius, nearest first; the targets' order kept; and the same through the sort's
+// temporary file when it may hold only three records in memory.
+TEST_F(Find, MatchAgreesWithBruteForceNearest) {
+  const std::vector<Target> targets = MakeTargets(stars_);
+  std::string table = "name,RAJ2000,DEJ2000\n";
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    table += "t" + std::to_string(i) + "," + targets[i].ra_text + "," + targets[i].dec_text + "\n";
+  }
+  WriteFileBytes(dir_->path() / "targets.csv", table);
+  constexpr double kRadius = 20;  // arcseconds
+  const auto distance = [&](const Target& t, const Star& s) {
+    return Separation(t.ra, t.dec, s.ra / kMasPerDegree, s.dec / kMasPerDegree);
+  };
+  for (const bool all : {false, true}) {
+    const std::string args =
+        std::string("match --db db targets.csv --radius 20") + (all ? " --all" : " --unmatched");
+    const RunResult run = RunDb(args, dir_->path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::map<std::size_t, std::vector<std::pair<std::int32_t, double>>> found;  // by target
+    std::size_t last_target = 0;
+    for (const std::string& line : SplitLines(run.out.substr(run.out.find('\n') + 1))) {
+      const std::vector<std::string> f = SplitLines(line, ',');
+      const std::size_t t = std::stoul(f[0].substr(1));
+      EXPECT_GE(t, last_target) << line;  // the targets' order
+      last_target = t;
+      EXPECT_EQ(f[1] + "," + f[2], targets[t].ra_text + "," + targets[t].dec_text);
+      found[t];
+      if (!f[3].empty()) found[t].emplace_back(std::stoi(f[3]), std::stod(f.back()));
+    }
+    int matched = 0;
+    for (std::size_t t = 0; t < targets.size(); ++t) {
+      SCOPED_TRACE(targets[t].ra_text + " " + targets[t].dec_text);
+      std::vector<std::pair<double, std::int32_t>> within;  // (distance, id), sorted
+      for (const auto& [id, s] : stars_) {
+        const double d = distance(targets[t], s);
+        if (d <= kRadius + 1e-6) within.emplace_back(d, id);
+      }
+      std::sort(within.begin(), within.end());
+      EXPECT_EQ(found.count(t) > 0, all ? !within.empty() : true);
+      const auto& printed = found[t];
+      if (!all) {
+        ASSERT_LE(printed.size(), 1u);
+        if (within.empty() || printed.empty()) {
+          EXPECT_TRUE(within.empty() || within[0].first > kRadius - 1e-6) << printed.size();
+          continue;
+        }
+        ++matched;
+        // Another star may tie to within the two formulas' difference, unless both stand at
+        // one position.
+        const Star& best = stars_.at(within[0].second);
+        const Star& got = stars_.at(printed[0].first);
+        EXPECT_TRUE(got.id == best.id ||
+                    (std::fabs(distance(targets[t], got) - within[0].first) < 1e-6 &&
+                     (got.ra != best.ra || got.dec != best.dec)))
+            << got.id << " for " << best.id;
+        EXPECT_NEAR(printed[0].second, within[0].first, 2e-6);
+        continue;
+      }
+      std::set<std::int32_t> expected, got;
+      for (const auto& [d, id] : within) {
+        if (d <= kRadius - 1e-6) expected.insert(id);
+      }
+      for (std::size_t i = 0; i < printed.size(); ++i) {
+        got.insert(printed[i].first);
+        if (i > 0) {
+          EXPECT_LE(printed[i - 1].second, printed[i].second);
+          if (printed[i - 1].second == printed[i].second) {
+            EXPECT_LT(printed[i - 1].first, printed[i].first);
+          }
+        }
+      }
+      EXPECT_TRUE(std::includes(got.begin(), got.end(), expected.begin(), expected.end()));
+      EXPECT_LE(got.size(), within.size());
+    }
+    if (!all) {
+      EXPECT_GT(matched, 100);
+    }
+    // The same through the temporary files of both sorts.
+    ucac2::MatchOptions options;
+    options.db = (dir_->path() / "db").string();
+    options.radius_arcsec = kRadius;
+    options.all = all;
+    options.unmatched = !all;
+    options.run = 3;
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(ucac2::MatchTargets((dir_->path() / "targets.csv").string(), options, out), 0);
+    std::string spilled(static_cast<std::size_t>(std::ftell(out)), '\0');
+    std::rewind(out);
+    EXPECT_EQ(std::fread(spilled.data(), 1, spilled.size(), out), spilled.size());
+    std::fclose(out);
+    EXPECT_EQ(spilled, run.out);
+  }
+}
+
+// Rows that cannot be read are named with their line numbers and the others matched (status
+// 1); quoted fields come back quoted; a TSV's columns are found by their names, others by
+// --ra-col and --dec-col.
+TEST_F(Find, MatchTablesAsWritten) {
+  WriteFileBytes(dir_->path() / "bad.csv",
+                 "name,ra,dec\r\na,10,20\r\nb,10\nc,12h61m,5\ne,1,2,3\nf,\"1\"x,2\n"
+                 "\"g, \"\"the\"\" star\",350,-20\n\"h,10,20\n");
+  const RunResult bad = RunDb("match --db db bad.csv --unmatched", dir_->path());
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.err,
+            "bad.csv: line 3: 2 fields, the header line has 3\n"
+            "bad.csv: line 4: '12h61m' is not a right ascension\n"
+            "bad.csv: line 5: 4 fields, the header line has 3\n"
+            "bad.csv: line 6: text after a quoted field's closing quote\n"
+            "bad.csv: line 8: a quoted field does not end\n");
+  const std::vector<std::string> lines = SplitLines(bad.out);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[1].substr(0, 8), "a,10,20,");
+  EXPECT_EQ(lines[2].substr(0, 30), "\"g, \"\"the\"\" star\",350,-20,,,,,");
+
+  WriteFileBytes(dir_->path() / "t.tsv", "Name\tRA_ICRS\tDE_ICRS\n12h\t12:57:36\t-15:12:00\n");
+  const RunResult tsv = RunDb("match --db db t.tsv --all --radius 0.001", dir_->path());
+  EXPECT_EQ(tsv.status, 0) << tsv.err;
+  EXPECT_EQ(SplitLines(tsv.out).size(), 3u);  // the two stars at one position
+  WriteFileBytes(dir_->path() / "odd.csv", "name,alpha_deg,delta_deg\nx,194.4,-15.2\n");
+  const RunResult odd = RunDb("match --db db odd.csv", dir_->path());
+  EXPECT_EQ(odd.status, 1);
+  EXPECT_EQ(odd.err, "odd.csv: no right ascension column in the header line\n");
+  const RunResult named =
+      RunDb("match --db db odd.csv --ra-col ALPHA_deg --dec-col delta_deg", dir_->path());
+  EXPECT_EQ(named.status, 0);
+  EXPECT_EQ(SplitLines(named.out).size(), 2u);
+  EXPECT_EQ(RunDb("match --db db odd.csv --radius 0", dir_->path()).status, 2);
 }
 
 // Every field decoded into its unit, from records written byte by byte; a damaged or missing
