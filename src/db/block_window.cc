@@ -14,6 +14,8 @@ namespace {
 constexpr int kKindShift = 41;  // above the file number's bits
 constexpr int kFileShift = 32;  // above a right ascension's bits
 constexpr std::int64_t kHighestKeyRa = 0xFFFFFFFF;
+// Entries read at a time once the search has narrowed the range: just under 64 KiB.
+constexpr std::int64_t kChunkEntries = 1365;
 
 std::uint64_t Key(FileKind kind, int number, std::int64_t ra) {
   return (std::uint64_t{kind == FileKind::kSupplement} << kKindShift) |
@@ -30,25 +32,25 @@ std::uint64_t EntryKey(const std::uint8_t* entry) {
 
 /// One block of an open zone file being searched.
 struct Block {
-  File& file;
-  std::int64_t offset;  // of its first entry in the file
+  ZoneReader& zone;
+  std::int64_t first;  // its first entry among the file's
   std::int64_t count;
-  std::vector<std::uint8_t>& buffer;
+  const std::uint8_t* entries = nullptr;  // the last entries read
 };
 
-bool ReadEntries(Block& block, std::int64_t first, std::size_t count) {
-  const std::size_t size = count * kEntrySize;
-  return SeekTo(block.file, block.offset + first * kEntrySize) &&
-         ReadBytes(block.file, block.buffer.data(), size) == static_cast<std::int64_t>(size);
+// Reads `count` entries from entry `at` of the block (count <= kChunkEntries).
+bool ReadEntries(Block& block, std::int64_t at, std::int64_t count) {
+  StartEntries(block.zone, block.first + at, count);
+  return NextEntries(block.zone, &block.entries) == count;
 }
 
 // Narrows [*low, high) towards the first entry whose key is not below `key`, until what is
 // left fits one read.
 bool Narrow(Block& block, std::int64_t* low, std::int64_t high, std::uint64_t key) {
-  while (high - *low > static_cast<std::int64_t>(kWindowChunkEntries)) {
+  while (high - *low > kChunkEntries) {
     const std::int64_t middle = *low + (high - *low) / 2;
     if (!ReadEntries(block, middle, 1)) return false;
-    if (EntryKey(block.buffer.data()) < key) {
+    if (EntryKey(block.entries) < key) {
       *low = middle + 1;
     } else {
       high = middle;
@@ -63,14 +65,13 @@ bool Scan(Block& block, std::int64_t* at, std::uint64_t low, std::uint64_t high,
           WindowVisitor visit, void* context) {
   bool file_start = true;
   while (*at < block.count) {
-    const auto count = static_cast<std::size_t>(
-        std::min<std::int64_t>(block.count - *at, static_cast<std::int64_t>(kWindowChunkEntries)));
-    if (!ReadEntries(block, *at, count)) return false;
+    const auto count = static_cast<std::size_t>(std::min(block.count - *at, kChunkEntries));
+    if (!ReadEntries(block, *at, static_cast<std::int64_t>(count))) return false;
     std::size_t first = 0;
     std::size_t end = 0;
     bool past = false;
     for (; end < count; ++end) {
-      const std::uint64_t key = EntryKey(block.buffer.data() + end * kEntrySize);
+      const std::uint64_t key = EntryKey(block.entries + end * kEntrySize);
       if (key < low) {
         first = end + 1;
       } else if (key > high) {
@@ -79,7 +80,7 @@ bool Scan(Block& block, std::int64_t* at, std::uint64_t low, std::uint64_t high,
       }
     }
     if (end > first) {
-      visit(context, block.buffer.data() + first * kEntrySize, end - first, file_start);
+      visit(context, block.entries + first * kEntrySize, end - first, file_start);
       file_start = false;
     }
     *at += static_cast<std::int64_t>(end);
@@ -90,8 +91,8 @@ bool Scan(Block& block, std::int64_t* at, std::uint64_t low, std::uint64_t high,
 
 }  // namespace
 
-bool ReadWindow(File& file, const ZoneHead& head, int band, const SkyWindow& window,
-                std::vector<std::uint8_t>& buffer, WindowVisitor visit, void* context) {
+bool ReadWindow(ZoneReader& zone, int band, const SkyWindow& window, WindowVisitor visit,
+                void* context) {
   const std::int64_t ra_low = std::max<std::int64_t>(window.ra_low, 0);
   const std::int64_t ra_high = std::min(window.ra_high, kHighestKeyRa);
   if (ra_low > ra_high || window.dec_low > window.dec_high) return true;
@@ -99,7 +100,8 @@ bool ReadWindow(File& file, const ZoneHead& head, int band, const SkyWindow& win
       static_cast<std::int32_t>(std::clamp<std::int64_t>(window.dec_low, INT32_MIN, INT32_MAX));
   const auto dec_high =
       static_cast<std::int32_t>(std::clamp<std::int64_t>(window.dec_high, INT32_MIN, INT32_MAX));
-  Block block{file, head.offsets[band], head.counts[band], buffer};
+  Block block{zone, (zone.head.offsets[band] - kFirstBlockOffset) / kEntrySize,
+              zone.head.counts[band]};
   std::int64_t at = 0;
   for (const FileKind kind : {FileKind::kMain, FileKind::kSupplement}) {
     const int last = FileNumberAt(kind, dec_high);

@@ -6,10 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
-#include "base/file.h"
-#include "base/zone_file.h"
+#include "db/zone_reader.h"
 
 namespace ucac2 {
 
@@ -23,14 +21,11 @@ struct SkyWindow {
 using WindowVisitor = void (*)(void* context, const std::uint8_t* entries, std::size_t count,
                                bool file_start);
 
-/// Entries a window read takes at a time (the size `buffer` must have, in entries).
-inline constexpr std::size_t kWindowChunkEntries = 1365;  // just under 64 KiB a read
-
-/// Hands to `visit` the entries of block `band` of the open zone file whose head is `head`
-/// that stand in a catalog file whose strip meets the window's declinations and have a right
-/// ascension in the window's range (their declinations are not tested). False when the file
-/// cannot be read.
-bool ReadWindow(File& file, const ZoneHead& head, int band, const SkyWindow& window,
-                std::vector<std::uint8_t>& buffer, WindowVisitor visit, void* context);
+/// Hands to `visit` the entries of block `band` of the zone file open in `zone` (its head
+/// fitting the file) that stand in a catalog file whose strip meets the window's
+/// declinations and have a right ascension in the window's range (their declinations are not
+/// tested). False when the file cannot be read.
+bool ReadWindow(ZoneReader& zone, int band, const SkyWindow& window, WindowVisitor visit,
+                void* context);
 
 }  // namespace ucac2

@@ -14,16 +14,15 @@
 #include "base/zone_file.h"
 #include "db/block_window.h"
 #include "db/findings.h"
-#include "db/open_zone_file.h"
 #include "db/region.h"
 #include "db/separation.h"
 #include "db/star_csv.h"
 #include "db/star_order.h"
+#include "db/zone_reader.h"
 
 namespace ucac2 {
 namespace {
 
-constexpr std::size_t kOutputBufferSize = 1 << 16;
 constexpr const char* kSortFileName = "temporary file";
 constexpr const char* kSortFailure = "cannot be made or written to sort the stars found";
 
@@ -81,15 +80,14 @@ void VisitEntries(void* context, const std::uint8_t* entries, std::size_t count,
   }
 }
 
-bool ReadBlock(File& file, const char* path, const ZoneHead& head, int hour, int band,
-               RegionKind kind, const Plan& plan, const FindQuery& query, StarOrder& order,
-               Findings& findings, std::vector<std::uint8_t>& buffer) {
+bool ReadBlock(ZoneReader& zone, int hour, int band, RegionKind kind, const Plan& plan,
+               const FindQuery& query, StarOrder& order, Findings& findings) {
   SkyWindow windows[2];
   const int count = RegionWindows(plan, kind, hour, band, windows);
   BlockVisit visit{plan, query, kind, band, order};
   for (int w = 0; w < count; ++w) {
-    if (!ReadWindow(file, head, band, windows[w], buffer, VisitEntries, &visit)) {
-      Report(findings, path, "cannot be read");
+    if (!ReadWindow(zone, band, windows[w], VisitEntries, &visit)) {
+      Report(findings, zone.path.c_str(), "cannot be read");
       return false;
     }
     if (visit.failed) {
@@ -101,45 +99,34 @@ bool ReadBlock(File& file, const char* path, const ZoneHead& head, int hour, int
 }
 
 bool ReadHour(const std::string& db, int hour, RegionKind kind, const Plan& plan,
-              const FindQuery& query, StarOrder& order, Findings& findings,
-              std::vector<std::uint8_t>& buffer) {
-  const std::string path = ZoneFilePath(db, hour);
-  File file;
-  ZoneHead head;
-  if (!OpenZoneFile(path.c_str(), &file, &head, findings)) return false;
+              const FindQuery& query, StarOrder& order, Findings& findings) {
+  ZoneReader zone;
+  if (!OpenZoneForQuery(db, hour, zone, findings)) return false;
   for (int band = 0; band < kBands; ++band) {
-    if (plan.blocks.read[hour][band] && head.counts[band] > 0 &&
-        !ReadBlock(file, path.c_str(), head, hour, band, kind, plan, query, order, findings,
-                   buffer)) {
+    if (plan.blocks.read[hour][band] && zone.head.counts[band] > 0 &&
+        !ReadBlock(zone, hour, band, kind, plan, query, order, findings)) {
       return false;
     }
   }
   return true;
 }
 
-/// The standard output, a buffer at a time.
-struct CsvOutput {
-  std::vector<char> buffer = std::vector<char>(kOutputBufferSize);
-  std::size_t used = 0;
+/// The lines on their way out, and the plan that places and measures each star.
+struct FoundOutput {
+  StarCsvOutput csv;
   const Plan* plan = nullptr;
-  bool cone = false;  // distances are printed
-  bool failed = false;
-
-  void Flush() {
-    if (used > 0 && std::fwrite(buffer.data(), 1, used, stdout) != used) failed = true;
-    used = 0;
-  }
 };
 
 void EmitStar(void* context, const KeyedStar& star) {
-  auto& out = *static_cast<CsvOutput*>(context);
-  const Plan& plan = *out.plan;
-  if (out.used + kMaxStarLineSize > out.buffer.size()) out.Flush();
+  auto& found = *static_cast<FoundOutput*>(context);
+  StarCsvOutput& out = found.csv;
+  const Plan& plan = *found.plan;
   std::int32_t ra = 0, dec = 0;
   StarPosition(plan, star.entry, &ra, &dec);
-  const double distance = out.cone ? ConeDistance(plan, ra, dec) * kArcsecondsPerRadian : 0.0;
+  const double distance =
+      out.with_distance ? ConeDistance(plan, ra, dec) * kArcsecondsPerRadian : 0.0;
   if (!plan.moved) {
-    out.used += FormatStarLine(star.entry, out.cone, distance, out.buffer.data() + out.used);
+    WriteStarLine(out, star.entry, distance);
     return;
   }
   // The line of the star where it stands at the epoch, then where it stood at J2000.0.
@@ -147,8 +134,9 @@ void EmitStar(void* context, const KeyedStar& star) {
   std::copy(star.entry, star.entry + kEntrySize, moved);
   StoreLE32(moved + kIdentifierSize + kRightAscensionOffset, ra);
   StoreLE32(moved + kIdentifierSize + kDeclinationOffset, dec);
+  if (out.used + kMaxStarLineSize > out.buffer.size()) FlushStarLines(out);
   char* line = out.buffer.data() + out.used;
-  std::size_t size = FormatStarLine(moved, out.cone, distance, line) - 1;  // less its "\n"
+  std::size_t size = FormatStarLine(moved, out.with_distance, distance, line) - 1;  // its "\n"
   size += FormatDegreesColumn(LoadLE32(star.entry + kIdentifierSize + kRightAscensionOffset),
                               line + size);
   size +=
@@ -164,27 +152,25 @@ int FindStars(const std::string& db, const Region& region, const FindQuery& quer
   Findings findings;
   StarOrder order;
   StartOrder(order, query.limit);
-  std::vector<std::uint8_t> buffer(kWindowChunkEntries * kEntrySize);
   for (int hour = 0; hour < kHourZones; ++hour) {
     bool wanted = false;
     for (int band = 0; band < kBands; ++band) wanted = wanted || plan.blocks.read[hour][band];
-    if (wanted && !ReadHour(db, hour, region.kind, plan, query, order, findings, buffer)) {
+    if (wanted && !ReadHour(db, hour, region.kind, plan, query, order, findings)) {
       return FindingsStatus(findings);
     }
   }
-  CsvOutput out;
+  FoundOutput out;
   out.plan = &plan;
-  out.cone = region.kind == RegionKind::kCone;
-  std::string header = StarCsvHeader(out.cone);
+  out.csv.with_distance = region.kind == RegionKind::kCone;
+  std::string header = StarCsvHeader(out.csv.with_distance);
   if (plan.moved) header.insert(header.size() - 1, ",ra_j2000,dec_j2000");
   std::fputs(header.c_str(), stdout);
   if (!EmitInOrder(order, EmitStar, &out)) {
-    out.Flush();
+    FlushStarLines(out.csv);
     Report(findings, kSortFileName, "%s", kSortFailure);
     return FindingsStatus(findings);
   }
-  out.Flush();
-  if (out.failed || std::fflush(stdout) != 0) {
+  if (!FlushStarLines(out.csv) || std::fflush(stdout) != 0) {
     Report(findings, "standard output", "cannot be written");
   }
   return FindingsStatus(findings);

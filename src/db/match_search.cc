@@ -11,8 +11,8 @@
 #include "base/sky.h"
 #include "base/zones.h"
 #include "db/block_window.h"
-#include "db/open_zone_file.h"
 #include "db/separation.h"
+#include "db/zone_reader.h"
 
 namespace ucac2 {
 namespace {
@@ -129,9 +129,9 @@ SkyWindow ClusterWindow(const Batch& batch, std::size_t first, std::size_t last,
   return window;
 }
 
-bool SearchBatch(const MatchSearch& search, Batch& batch, File& file, const ZoneHead& head,
-                 const char* path, AnswerSort& answers, std::vector<std::uint8_t>& buffer,
+bool SearchBatch(const MatchSearch& search, Batch& batch, ZoneReader& zone, AnswerSort& answers,
                  Findings& findings) {
+  const ZoneHead& head = zone.head;
   const std::size_t count = batch.pieces.size();
   batch.directions.resize(count);
   batch.nearest.assign(count, MatchAnswer{});
@@ -148,8 +148,8 @@ bool SearchBatch(const MatchSearch& search, Batch& batch, File& file, const Zone
     }
     Sweep sweep{search, batch, answers, first, last, first};
     const SkyWindow window = ClusterWindow(batch, first, last, search.radius, &sweep.reach);
-    if (!ReadWindow(file, head, batch.band, window, buffer, SweepEntries, &sweep)) {
-      Report(findings, path, "cannot be read");
+    if (!ReadWindow(zone, batch.band, window, SweepEntries, &sweep)) {
+      Report(findings, zone.path.c_str(), "cannot be read");
       return false;
     }
     if (sweep.failed) {
@@ -217,10 +217,7 @@ bool AddTargetPieces(PieceSort& pieces, std::int64_t target, double ra, double d
 bool SearchPieces(const MatchSearch& search, PieceSort& pieces, AnswerSort& answers,
                   Findings& findings) {
   Batch batch;
-  std::vector<std::uint8_t> buffer(kWindowChunkEntries * kEntrySize);
-  File file;
-  ZoneHead head;
-  std::string path;
+  ZoneReader zone;
   int open_hour = -1;
   TargetPiece piece;
   for (;;) {
@@ -233,11 +230,11 @@ bool SearchPieces(const MatchSearch& search, PieceSort& pieces, AnswerSort& answ
         got == 0 || (!batch.pieces.empty() && piece.block != batch.pieces[0].block);
     if (!batch.pieces.empty() && (other_block || batch.pieces.size() == kBatchPieces)) {
       if (batch.hour != open_hour) {
-        path = ZoneFilePath(search.db, batch.hour);
-        if (!OpenZoneFile(path.c_str(), &file, &head, findings)) return false;
+        zone = ZoneReader{};
+        if (!OpenZoneForQuery(search.db, batch.hour, zone, findings)) return false;
         open_hour = batch.hour;
       }
-      if (!SearchBatch(search, batch, file, head, path.c_str(), answers, buffer, findings)) {
+      if (!SearchBatch(search, batch, zone, answers, findings)) {
         return false;
       }
     }

@@ -6,6 +6,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "base/catalog_files.h"
@@ -109,6 +110,20 @@ std::size_t FormatStarLine(const std::uint8_t* entry, bool with_distance, double
   --line.p;  // the last comma
   *line.p++ = '\n';
   return static_cast<std::size_t>(line.p - out);
+}
+
+void WriteStarLine(StarCsvOutput& out, const std::uint8_t* entry, double distance_arcsec) {
+  if (out.used + kMaxStarLineSize > out.buffer.size()) FlushStarLines(out);
+  out.used +=
+      FormatStarLine(entry, out.with_distance, distance_arcsec, out.buffer.data() + out.used);
+}
+
+bool FlushStarLines(StarCsvOutput& out) {
+  if (out.used > 0 && std::fwrite(out.buffer.data(), 1, out.used, stdout) != out.used) {
+    out.failed = true;
+  }
+  out.used = 0;
+  return !out.failed;
 }
 
 std::size_t FormatDegreesColumn(std::int64_t mas, char* out) {
