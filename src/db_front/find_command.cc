@@ -79,6 +79,10 @@ FindQuery ReadQuery(const FindOptions& options, RegionKind kind) {
   FindQuery query;
   query.limit = options.limit;
   query.sort = kind == RegionKind::kCone ? StarSort::kDistance : StarSort::kRightAscension;
+  if (!options.sort.empty() && options.sort != "distance" && options.sort != "ra" &&
+      options.sort != "mag") {
+    throw CLI::ValidationError("--sort", "'" + options.sort + "' is not distance, ra or mag");
+  }
   if (options.sort == "ra") query.sort = StarSort::kRightAscension;
   if (options.sort == "mag") query.sort = StarSort::kMagnitude;
   if (options.sort == "distance" || options.nearest) {
@@ -148,8 +152,7 @@ void AddFindCommand(CLI::App& app, int& status) {
                    "the order: distance (a cone's default), ra (a box's default: from RA1; a "
                    "cone's from the point opposite its centre) or mag (brightest first); ties by "
                    "star number")
-      ->type_name("ORDER")
-      ->check(CLI::IsMember({"distance", "ra", "mag"}));
+      ->type_name("ORDER");
   find->add_flag("--nearest", options->nearest, "a cone's closest star only");
   find->add_option("--epoch", options->epoch,
                    "move the stars by their proper motion to this epoch (2026.9, say) before "

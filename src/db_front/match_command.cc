@@ -35,8 +35,7 @@ void AddMatchCommand(CLI::App& app, int& status) {
   match
       ->add_option("--radius", options->radius_arcsec,
                    "the largest separation, arcseconds, above 0 and at most 3600 (default 2)")
-      ->type_name("ARCSEC")
-      ->check(CLI::Range(0.0, kMaxMatchRadius));
+      ->type_name("ARCSEC");
   match->add_flag("--all", options->all,
                   "every star within the radius, nearest first, one line per pair");
   match->add_flag("--unmatched", options->unmatched,
@@ -45,8 +44,8 @@ void AddMatchCommand(CLI::App& app, int& status) {
   match->callback([options, targets, mags, match, &status] {
     mags->min_given = match->count("--mag-min") > 0;
     mags->max_given = match->count("--mag-max") > 0;
-    if (!(options->radius_arcsec > 0)) {
-      throw CLI::ValidationError("--radius", "must be above 0");
+    if (!(options->radius_arcsec > 0 && options->radius_arcsec <= kMaxMatchRadius)) {
+      throw CLI::ValidationError("--radius", "must be above 0 and at most 3600 arcseconds");
     }
     ApplyMagnitudes(*mags, &options->mag_min_given, &options->mag_min, &options->mag_max_given,
                     &options->mag_max);
