@@ -33,6 +33,7 @@ std::uint64_t EntryKey(const std::uint8_t* entry) {
 /// One block of an open zone file being searched.
 struct Block {
   ZoneReader& zone;
+  EntryBlock& read;
   std::int64_t first;  // its first entry among the file's
   std::int64_t count;
   const std::uint8_t* entries = nullptr;  // the last entries read
@@ -41,7 +42,8 @@ struct Block {
 // Reads `count` entries from entry `at` of the block (count <= kChunkEntries).
 bool ReadEntries(Block& block, std::int64_t at, std::int64_t count) {
   StartEntries(block.zone, block.first + at, count);
-  return NextEntries(block.zone, &block.entries) == count;
+  block.entries = block.read.bytes.get();
+  return NextEntries(block.zone, block.read) == count;
 }
 
 // Narrows [*low, high) towards the first entry whose key is not below `key`, until what is
@@ -91,8 +93,8 @@ bool Scan(Block& block, std::int64_t* at, std::uint64_t low, std::uint64_t high,
 
 }  // namespace
 
-bool ReadWindow(ZoneReader& zone, int band, const SkyWindow& window, WindowVisitor visit,
-                void* context) {
+bool ReadWindow(ZoneReader& zone, EntryBlock& entries, int band, const SkyWindow& window,
+                WindowVisitor visit, void* context) {
   const std::int64_t ra_low = std::max<std::int64_t>(window.ra_low, 0);
   const std::int64_t ra_high = std::min(window.ra_high, kHighestKeyRa);
   if (ra_low > ra_high || window.dec_low > window.dec_high) return true;
@@ -100,7 +102,7 @@ bool ReadWindow(ZoneReader& zone, int band, const SkyWindow& window, WindowVisit
       static_cast<std::int32_t>(std::clamp<std::int64_t>(window.dec_low, INT32_MIN, INT32_MAX));
   const auto dec_high =
       static_cast<std::int32_t>(std::clamp<std::int64_t>(window.dec_high, INT32_MIN, INT32_MAX));
-  Block block{zone, (zone.head.offsets[band] - kFirstBlockOffset) / kEntrySize,
+  Block block{zone, entries, (zone.head.offsets[band] - kFirstBlockOffset) / kEntrySize,
               zone.head.counts[band]};
   std::int64_t at = 0;
   for (const FileKind kind : {FileKind::kMain, FileKind::kSupplement}) {

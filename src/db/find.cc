@@ -80,13 +80,13 @@ void VisitEntries(void* context, const std::uint8_t* entries, std::size_t count,
   }
 }
 
-bool ReadBlock(ZoneReader& zone, int hour, int band, RegionKind kind, const Plan& plan,
-               const FindQuery& query, StarOrder& order, Findings& findings) {
+bool ReadBlock(ZoneReader& zone, EntryBlock& entries, int hour, int band, RegionKind kind,
+               const Plan& plan, const FindQuery& query, StarOrder& order, Findings& findings) {
   SkyWindow windows[2];
   const int count = RegionWindows(plan, kind, hour, band, windows);
   BlockVisit visit{plan, query, kind, band, order};
   for (int w = 0; w < count; ++w) {
-    if (!ReadWindow(zone, band, windows[w], VisitEntries, &visit)) {
+    if (!ReadWindow(zone, entries, band, windows[w], VisitEntries, &visit)) {
       Report(findings, zone.path.c_str(), "cannot be read");
       return false;
     }
@@ -98,13 +98,13 @@ bool ReadBlock(ZoneReader& zone, int hour, int band, RegionKind kind, const Plan
   return true;
 }
 
-bool ReadHour(const std::string& db, int hour, RegionKind kind, const Plan& plan,
-              const FindQuery& query, StarOrder& order, Findings& findings) {
+bool ReadHour(const std::string& db, EntryBlock& entries, int hour, RegionKind kind,
+              const Plan& plan, const FindQuery& query, StarOrder& order, Findings& findings) {
   ZoneReader zone;
   if (!OpenZoneForQuery(db, hour, zone, findings)) return false;
   for (int band = 0; band < kBands; ++band) {
     if (plan.blocks.read[hour][band] && zone.head.counts[band] > 0 &&
-        !ReadBlock(zone, hour, band, kind, plan, query, order, findings)) {
+        !ReadBlock(zone, entries, hour, band, kind, plan, query, order, findings)) {
       return false;
     }
   }
@@ -152,10 +152,11 @@ int FindStars(const std::string& db, const Region& region, const FindQuery& quer
   Findings findings;
   StarOrder order;
   StartOrder(order, query.limit);
+  EntryBlock entries;
   for (int hour = 0; hour < kHourZones; ++hour) {
     bool wanted = false;
     for (int band = 0; band < kBands; ++band) wanted = wanted || plan.blocks.read[hour][band];
-    if (wanted && !ReadHour(db, hour, region.kind, plan, query, order, findings)) {
+    if (wanted && !ReadHour(db, entries, hour, region.kind, plan, query, order, findings)) {
       return FindingsStatus(findings);
     }
   }

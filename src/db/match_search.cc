@@ -129,8 +129,8 @@ SkyWindow ClusterWindow(const Batch& batch, std::size_t first, std::size_t last,
   return window;
 }
 
-bool SearchBatch(const MatchSearch& search, Batch& batch, ZoneReader& zone, AnswerSort& answers,
-                 Findings& findings) {
+bool SearchBatch(const MatchSearch& search, Batch& batch, ZoneReader& zone, EntryBlock& entries,
+                 AnswerSort& answers, Findings& findings) {
   const ZoneHead& head = zone.head;
   const std::size_t count = batch.pieces.size();
   batch.directions.resize(count);
@@ -148,7 +148,7 @@ bool SearchBatch(const MatchSearch& search, Batch& batch, ZoneReader& zone, Answ
     }
     Sweep sweep{search, batch, answers, first, last, first};
     const SkyWindow window = ClusterWindow(batch, first, last, search.radius, &sweep.reach);
-    if (!ReadWindow(zone, batch.band, window, SweepEntries, &sweep)) {
+    if (!ReadWindow(zone, entries, batch.band, window, SweepEntries, &sweep)) {
       Report(findings, zone.path.c_str(), "cannot be read");
       return false;
     }
@@ -218,6 +218,7 @@ bool SearchPieces(const MatchSearch& search, PieceSort& pieces, AnswerSort& answ
                   Findings& findings) {
   Batch batch;
   ZoneReader zone;
+  EntryBlock entries;
   int open_hour = -1;
   TargetPiece piece;
   for (;;) {
@@ -234,7 +235,7 @@ bool SearchPieces(const MatchSearch& search, PieceSort& pieces, AnswerSort& answ
         if (!OpenZoneForQuery(search.db, batch.hour, zone, findings)) return false;
         open_hour = batch.hour;
       }
-      if (!SearchBatch(search, batch, zone, answers, findings)) {
+      if (!SearchBatch(search, batch, zone, entries, answers, findings)) {
         return false;
       }
     }

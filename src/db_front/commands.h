@@ -26,4 +26,7 @@ void AddMagnitudeOptions(CLI::App& command, MagnitudeOptions& mags);
 void ApplyMagnitudes(const MagnitudeOptions& mags, bool* min_given, std::int32_t* min,
                      bool* max_given, std::int32_t* max);
 
+/// The whole command line of ucac2db: its name, description, version flag and subcommands.
+void DescribeDbCommandLine(CLI::App& app, int& status);
+
 }  // namespace ucac2
