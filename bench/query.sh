@@ -37,7 +37,9 @@ measure() {
 
 if [ -z "$compile_seconds" ]; then
   mkdir "$work/compiled"
-  (cd "$work/compiled" && measure "$ucac2" "$catalog")
+  cd "$work/compiled"
+  measure "$ucac2" "$catalog"
+  cd "$source_dir"
   compile_seconds=$wall
   rm -rf "$work/compiled"
 fi
