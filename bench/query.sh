@@ -48,13 +48,14 @@ echo "full compilation: ${compile_seconds} s"
 # Debian's python3-astropy is found by the system's python3, whatever python3 comes first.
 have_astropy=0
 for candidate in python3 /usr/bin/python3; do
-  if "$candidate" -c 'import astropy, numpy' 2>/dev/null; then
+  if "$candidate" -c 'import astropy, numpy, scipy.spatial' 2>/dev/null; then
     have_astropy=1
     astropy_python=$candidate
     break
   fi
 done
-[ "$have_astropy" = 1 ] || echo "astropy: python3-astropy is not installed; its side is skipped"
+[ "$have_astropy" = 1 ] ||
+  echo "astropy: python3-astropy or python3-scipy is not installed; its side is skipped"
 
 for count in 100000 1000000; do
   targets=$work/targets_$count.csv
