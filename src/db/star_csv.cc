@@ -145,4 +145,11 @@ bool FlushStarLines(StarCsvOutput& out) {
   return !out.failed;
 }
 
+std::size_t FormatDegreesColumn(std::int64_t mas, char* out) {
+  out[0] = ',';
+  LineWriter line{out + 1};
+  line.Degrees(mas);
+  return static_cast<std::size_t>(line.p - out) - 1;  // less the comma Degrees appends
+}
+
 }  // namespace ucac2

@@ -1,9 +1,11 @@
 // The find subcommand: a cone or a box of the sky, printed as CSV.
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "db/angles.h"
+#include "db/epoch.h"
 #include "db/find.h"
 #include "db_front/angle_option.h"
 #include "db_front/commands.h"
@@ -16,7 +18,15 @@ struct FindOptions {
   std::string ra, dec, radius;
   std::vector<std::string> box;
   std::int64_t limit = -1;
+  std::string sort;
+  bool nearest = false;
+  std::string epoch;
+  MagnitudeOptions mags;
 };
+
+constexpr double kHundredths = 100.0;
+// A bound typed in decimal may land a hair off its hundredth in binary.
+constexpr double kBoundSlack = 1e-6;
 
 Region ReadRegion(const FindOptions& options) {
   const bool cone_given = !options.ra.empty() || !options.dec.empty() || !options.radius.empty();
@@ -44,7 +54,58 @@ Region ReadRegion(const FindOptions& options) {
                              "give either a cone (--ra, --dec and --radius) or a box (--box)");
 }
 
+// The query's order, limit and magnitudes; the order must suit the region.
+FindQuery ReadQuery(const FindOptions& options, RegionKind kind) {
+  FindQuery query;
+  query.limit = options.limit;
+  query.sort = kind == RegionKind::kCone ? StarSort::kDistance : StarSort::kRightAscension;
+  if (!options.sort.empty() && options.sort != "distance" && options.sort != "ra" &&
+      options.sort != "mag") {
+    throw CLI::ValidationError("--sort", "'" + options.sort + "' is not distance, ra or mag");
+  }
+  if (options.sort == "ra") query.sort = StarSort::kRightAscension;
+  if (options.sort == "mag") query.sort = StarSort::kMagnitude;
+  if (options.sort == "distance" || options.nearest) {
+    if (kind != RegionKind::kCone) {
+      throw CLI::ValidationError(options.nearest ? "--nearest" : "--sort",
+                                 "distances are from a cone's centre: give a cone");
+    }
+    if (options.nearest && !options.sort.empty() && options.sort != "distance") {
+      throw CLI::ValidationError("--nearest", "is --sort distance --limit 1");
+    }
+    query.sort = StarSort::kDistance;
+  }
+  if (options.nearest) query.limit = 1;
+  if (!options.epoch.empty()) {
+    query.moved = true;
+    if (!ParseEpoch(options.epoch.c_str(), &query.years)) {
+      throw CLI::ValidationError(
+          "--epoch", "'" + options.epoch + "' is not an epoch, a year from 1000 to 3000");
+    }
+  }
+  ApplyMagnitudes(options.mags, &query.mag_min_given, &query.mag_min, &query.mag_max_given,
+                  &query.mag_max);
+  return query;
+}
+
 }  // namespace
+
+void AddMagnitudeOptions(CLI::App& command, MagnitudeOptions& mags) {
+  command.add_option("--mag-min", mags.min, "only stars of u2r_mag at least M")->type_name("M");
+  command.add_option("--mag-max", mags.max, "only stars of u2r_mag at most M")->type_name("M");
+}
+
+void ApplyMagnitudes(const MagnitudeOptions& mags, bool* min_given, std::int32_t* min,
+                     bool* max_given, std::int32_t* max) {
+  // CLI11 leaves a value unset unless given; the command callback asks it.
+  *min_given = mags.min_given;
+  *max_given = mags.max_given;
+  *min = static_cast<std::int32_t>(std::ceil(mags.min * kHundredths - kBoundSlack));
+  *max = static_cast<std::int32_t>(std::floor(mags.max * kHundredths + kBoundSlack));
+  if (*min_given && *max_given && mags.min > mags.max) {
+    throw CLI::ValidationError("--mag-min", "must not be above --mag-max");
+  }
+}
 
 void AddFindCommand(CLI::App& app, int& status) {
   auto options = std::make_shared<FindOptions>();
@@ -67,9 +128,22 @@ void AddFindCommand(CLI::App& app, int& status) {
   find->add_option("--limit", options->limit, "print only the first N stars")
       ->type_name("N")
       ->check(CLI::NonNegativeNumber);
-  find->callback([options, &status] {
+  find->add_option("--sort", options->sort,
+                   "the order: distance (a cone's default), ra (a box's default: from RA1; a "
+                   "cone's from the point opposite its centre) or mag (brightest first); ties by "
+                   "star number")
+      ->type_name("ORDER");
+  find->add_flag("--nearest", options->nearest, "a cone's closest star only");
+  find->add_option("--epoch", options->epoch,
+                   "move the stars by their proper motion to this epoch (2026.9, say) before "
+                   "testing and printing them; ra_j2000 and dec_j2000 are added")
+      ->type_name("YEAR");
+  AddMagnitudeOptions(*find, options->mags);
+  find->callback([options, find, &status] {
+    options->mags.min_given = find->count("--mag-min") > 0;
+    options->mags.max_given = find->count("--mag-max") > 0;
     const Region region = ReadRegion(*options);
-    status = FindStars(options->db, region, options->limit);
+    status = FindStars(options->db, region, ReadQuery(*options, region.kind));
   });
 }
 

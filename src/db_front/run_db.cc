@@ -24,6 +24,7 @@ void DescribeDbCommandLine(CLI::App& app, int& status) {
   AddVerifyCommand(app, status);
   AddFindCommand(app, status);
   AddMapCommand(app, status);
+  AddMatchCommand(app, status);
 }
 
 int RunDb(int argc, const char* const* argv) {
