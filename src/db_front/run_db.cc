@@ -12,20 +12,25 @@
 
 namespace ucac2 {
 
-int RunDb(int argc, const char* const* argv) {
-  PrepareProcess();
-  CLI::App app{
+void DescribeDbCommandLine(CLI::App& app, int& status) {
+  app.description(
       "Checks the UCAC2 catalog and the zone-file database that ucac2 compiles from it, "
-      "and looks into the database.",
-      "ucac2db"};
+      "and looks into the database.");
+  app.name("ucac2db");
   app.set_version_flag("--version", "ucac2db " UCAC2_VERSION);
   app.require_subcommand(1);
   app.fallthrough(false);
-  int status = 0;
   AddCheckCatalogCommand(app, status);
   AddVerifyCommand(app, status);
   AddFindCommand(app, status);
   AddMapCommand(app, status);
+}
+
+int RunDb(int argc, const char* const* argv) {
+  PrepareProcess();
+  CLI::App app;
+  int status = 0;
+  DescribeDbCommandLine(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

@@ -1,5 +1,5 @@
-// The reporter: one message buffer, three prefixes, one way out on failure.
-#include "compile/report.h"
+// The console messages: one message buffer, three prefixes, one way out on failure.
+#include "compile/messages.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -21,6 +21,9 @@ void FlushPending() {
   g_duties.flush_pending();
   g_flushing = false;
 }
+
+// Marked as printf-like so that clang checks its callers rather than warning on it.
+void PrintPrefixed(const char* prefix, const char* format, va_list args) UCAC2_PRINTF(2, 0);
 
 void PrintPrefixed(const char* prefix, const char* format, va_list args) {
   // vsnprintf cuts an over-long message at the buffer's end and always terminates it.
