@@ -143,45 +143,4 @@ std::int32_t CheckTotals(Zones& zones, Findings& findings, const std::string& da
   return total;
 }
 
-void ScanZone(Zone& zone, Identifiers& ids, BlockDigests* digests, EntryBlock& block,
-              std::int64_t* progress_done) {
-  std::int32_t previous = 0;
-  int previous_band = kNoZone;
-  const std::int64_t failed = ForEachEntry(
-      zone, block, progress_done,
-      [&](int band, std::int64_t index, std::int64_t in_file, const std::uint8_t* entry) {
-        Place where{&zone, band, index, in_file};
-        const std::uint8_t* record = entry + kIdentifierSize;
-        const std::int32_t identifier = LoadLE32(entry);
-        const std::int32_t ra = LoadLE32(record + kRightAscensionOffset);
-        const std::int32_t dec = LoadLE32(record + kDeclinationOffset);
-        if (HourZone(ra) != zone.hour) {
-          FileReport(zone.out, "%s: right ascension %ld mas is not in hour %d", where.Text(),
-                     static_cast<long>(ra), zone.hour);
-        }
-        if (zone.reader.fits) {
-          if (DeclinationBand(dec) != band) {
-            FileReport(zone.out, "%s: declination %ld mas is not in band %d", where.Text(),
-                       static_cast<long>(dec), band);
-          }
-        } else if (band == kNoZone) {
-          FileReport(zone.out, "%s: declination %ld mas is in no band", where.Text(),
-                     static_cast<long>(dec));
-        } else if (band < previous_band) {
-          FileReport(zone.out, "%s: declination %ld mas of band %d, after band %d", where.Text(),
-                     static_cast<long>(dec), band, previous_band);
-        }
-        if (index > 0 && identifier <= previous) {
-          FileReport(zone.out, "%s: identifier %ld after %ld, not increasing", where.Text(),
-                     static_cast<long>(identifier), static_cast<long>(previous));
-        }
-        CheckIdentifier(ids, zone, where, identifier,
-                        (record[kFlagOffset] & kSupplementFlagBit) != 0);
-        if (digests != nullptr && band != kNoZone) AddEntry(*digests, zone.hour, band, entry);
-        previous = identifier;
-        if (band != kNoZone) previous_band = band;
-      });
-  if (failed >= 0) ReportUnreadable(zone.out, failed);
-}
-
 }  // namespace ucac2
