@@ -32,9 +32,10 @@ bool LaysOutFile(const ZoneHead& head, std::int64_t size) {
 // The entries of the run started, handed out block by block, each as the file holds it.
 std::int64_t HandOut(ZoneReader& reader, const std::uint8_t* file, std::int64_t first) {
   std::int64_t handed = 0;
-  const std::uint8_t* entries = nullptr;
+  EntryBlock block;
   std::int64_t count;
-  while ((count = NextEntries(reader, &entries)) > 0) {
+  while ((count = NextEntries(reader, block)) > 0) {
+    const std::uint8_t* entries = block.bytes.get();
     if (count > kZoneBlockEntries) Fail("a block holds at most kZoneBlockEntries entries");
     const auto bytes = static_cast<std::size_t>(count * kEntrySize);
     const std::uint8_t* expected = file + kFirstBlockOffset + (first + handed) * kEntrySize;
