@@ -47,11 +47,11 @@ enum class Links { kRefuse, kFollow };
 
 /// Creates `path` empty, truncating an existing file, with read and write permission, and
 /// closes it. A symbolic link at `path` is refused or followed as `links` says. False on
-/// failure.
+/// failure, and for anything but a regular file at the name (a FIFO, a device), never waiting.
 bool CreateEmptyFile(const char* path, Links links = Links::kRefuse);
 
-/// Opens an existing regular file for binary reading; not open on failure (a directory
-/// fails too).
+/// Opens an existing regular file for binary reading; not open on failure. A directory, a
+/// FIFO or a device fails too, at once: the open never waits for a writer.
 File OpenForReading(const char* path);
 
 /// Creates a new, empty file in the system's folder for temporary files, open for binary
@@ -59,8 +59,9 @@ File OpenForReading(const char* path);
 /// failure.
 File CreateTemporaryFile();
 
-/// Opens an existing file for binary, append-only writing; never creates one. A symbolic
-/// link at `path` is refused or followed as `links` says.
+/// Opens an existing regular file for binary, append-only writing; never creates one, and
+/// fails at once on anything else. A symbolic link at `path` is refused or followed as `links`
+/// says.
 File OpenForAppending(const char* path, Links links = Links::kRefuse);
 
 /// Reads up to `size` bytes, fewer only at the end of the file. The count read, or -1.

@@ -36,6 +36,22 @@ int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
   return fd;
 }
 
+// Opens `path` without waiting on a FIFO or a device (a FIFO with no writer would block an
+// open for reading forever, one with no reader an open for writing), then keeps it only if it
+// is a regular file. -1 for anything else, as for a name that does not open.
+int OpenRegular(const char* path, int flags, mode_t mode = 0) {
+  const int fd = OpenRetrying(path, flags | O_NONBLOCK, mode);
+  if (fd < 0) return fd;
+  struct stat info;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
 int LinkFlag(Links links) { return links == Links::kRefuse ? O_NOFOLLOW : 0; }
 
 bool Strikes(FaultCall kind) {
@@ -53,7 +69,7 @@ void File::Close() {
 
 bool CreateEmptyFile(const char* path, Links links) {
   if (Strikes(FaultCall::kCreate)) return false;
-  const int fd = OpenRetrying(path, O_WRONLY | O_CREAT | O_TRUNC | LinkFlag(links), 0666);
+  const int fd = OpenRegular(path, O_WRONLY | O_CREAT | O_TRUNC | LinkFlag(links), 0666);
   if (fd < 0) return false;
   ::close(fd);
   return true;
@@ -61,13 +77,8 @@ bool CreateEmptyFile(const char* path, Links links) {
 
 File OpenForReading(const char* path) {
   if (Strikes(FaultCall::kOpen)) return File();
-  File file(OpenRetrying(path, O_RDONLY));
-  struct stat info;
-  // A directory opens for reading here; it is still no data file.
-  if (file.is_open() && (::fstat(Descriptor(file), &info) != 0 || !S_ISREG(info.st_mode))) {
-    file.Close();
-  }
-  return file;
+  // A directory opens for reading too; it is still no data file.
+  return File(OpenRegular(path, O_RDONLY));
 }
 
 File CreateTemporaryFile() {
@@ -85,7 +96,7 @@ File CreateTemporaryFile() {
 
 File OpenForAppending(const char* path, Links links) {
   if (Strikes(FaultCall::kOpen)) return File();
-  return File(OpenRetrying(path, O_WRONLY | O_APPEND | LinkFlag(links)));
+  return File(OpenRegular(path, O_WRONLY | O_APPEND | LinkFlag(links)));
 }
 
 std::int64_t ReadBytes(File& file, void* buffer, std::size_t size) {

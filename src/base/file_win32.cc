@@ -90,10 +90,16 @@ HANDLE OpenNoFollow(const char* path, DWORD access, DWORD disposition) {
                        nullptr);
 }
 
-// Opens `path` for writing, through a symbolic link standing at it or refusing one.
+// Opens `path` for writing, through a symbolic link standing at it or refusing one. A device
+// or a pipe at the name ("CON", "NUL") opens too; it is no file to write a result into.
 HANDLE OpenForWriting(const char* path, DWORD access, DWORD disposition, Links links) {
-  if (links == Links::kRefuse) return OpenNoFollow(path, access, disposition);
-  return Open(path, access, disposition, FILE_ATTRIBUTE_NORMAL);
+  const HANDLE handle = links == Links::kRefuse
+                            ? OpenNoFollow(path, access, disposition)
+                            : Open(path, access, disposition, FILE_ATTRIBUTE_NORMAL);
+  if (handle == INVALID_HANDLE_VALUE || ::GetFileType(handle) == FILE_TYPE_DISK) return handle;
+  ::CloseHandle(handle);
+  ::SetLastError(ERROR_INVALID_FUNCTION);
+  return INVALID_HANDLE_VALUE;
 }
 
 bool Strikes(FaultCall kind) {
