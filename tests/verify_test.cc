@@ -290,5 +290,79 @@ TEST(CheckCatalogExe, EachFindingNamesItsFileAndRecord) {
   }
 }
 
+// One table of statuses for every command: 0 all held; 1 something found, a missing input
+// included; 2 a command line not understood or a named folder that does not exist. Where the
+// line is given, it is the first of the standard error stream.
+struct StatusRow {
+  std::string args;
+  int status;
+  std::string line;
+};
+
+TEST(CommandLineDb, StatusTable) {
+  ScopedTempDir temp;
+  MakeCatalog("cat", "--stars 3000 --bss 40");
+  fs::create_directory("db");
+  ASSERT_EQ(RunProgram(UCAC2_EXE, {"../cat"}, "db").status, 0);
+  fs::copy("cat", "gap", fs::copy_options::recursive);  // z100 (hour 5) missing
+  fs::remove("gap/z100");
+  fs::copy("db", "gapdb", fs::copy_options::recursive);
+  fs::remove("gapdb/UCAC2_05.dat");
+  const std::string cone = " --ra 80 --dec -40 --radius 5", too_long(5000, 'd');
+  const std::string usage = "Run with --help for more information.";
+  const std::vector<StatusRow> rows = {
+      {"check-catalog cat --scaled", 0, "files checked: 324, stars: 3040, findings: 0"},
+      {"check-catalog gap --scaled", 1, "gap/z100: missing"},
+      {"check-catalog none", 2, "DIR: Directory does not exist: none"},
+      {"verify db --catalog cat", 0, ""},
+      {"verify gapdb", 1, "gapdb/UCAC2_05.dat: zone file missing"},
+      {"verify db --catalog gap", 1, "gap/z100: catalog file missing"},
+      {"verify none", 2, "DBDIR: Directory does not exist: none"},
+      {"verify db --catalog none", 2, "--catalog: Directory does not exist: none"},
+      {"verify db --catalog db/info.txt", 2, "--catalog: Not a directory: db/info.txt"},
+      {"verify " + too_long, 2,
+       "DBDIR: Directory cannot be looked at (a name too long, a link loop, or a folder on the "
+       "way that may not be searched): " +
+           too_long},
+      {"find --db db" + cone, 0, ""},
+      {"find --db gapdb" + cone, 1, "gapdb/UCAC2_05.dat: missing or unreadable zone file"},
+      {"find --db none" + cone, 2, "--db: Directory does not exist: none"},
+      {"find --db db --limit -1" + cone, 2,
+       "--limit: '-1' is not a count of stars: 0 or more, in decimal digits (at most 18)"},
+      {"find --db db --limit 1000000000000000000" + cone, 2,
+       "--limit: '1000000000000000000' is not a count of stars: 0 or more, in decimal digits "
+       "(at most 18)"},
+      {"find --db db --ra 80 --dec -40 --radius 1e-9", 2,
+       "--radius: '1e-9' is not a radius: decimal degrees above 0 and at most 180 (no exponent)"},
+      {"map m.png --db db", 0, ""},
+      {"map m.png --db gapdb", 1, "gapdb/UCAC2_05.dat: missing or unreadable zone file"},
+      {"map m.png --db none", 2, "--db: Directory does not exist: none"},
+      {"map m.png --catalog cat", 0, ""},
+      {"map m.png --catalog gap", 1, "gap/z100: missing or unreadable, shown as an empty strip"},
+      {"map m.png --catalog none", 2, "--catalog: Directory does not exist: none"},
+      {"map m.png --db db --width 1e3", 2,
+       "--width: '1e3' is not a width: a whole number of pixels from 16 to 4096, in decimal "
+       "digits"},
+      {"map m.png --db db --width 4097", 2,
+       "--width: '4097' is not a width: a whole number of pixels from 16 to 4096, in decimal "
+       "digits"},
+      {"verfy db", 2,
+       "Unknown command 'verfy': the commands are check-catalog, verify, find and map"},
+      {"", 2, "A subcommand is required"},
+  };
+  for (const StatusRow& row : rows) {
+    SCOPED_TRACE(row.args);
+    const RunResult run = RunDb(row.args, temp.path());
+    EXPECT_EQ(run.status, row.status) << run.err;
+    const std::vector<std::string> lines = SplitLines(run.err);
+    if (!row.line.empty()) {
+      EXPECT_EQ(lines.empty() ? "" : lines[0], row.line);
+    }
+    if (row.status == 2) {
+      EXPECT_EQ(lines.back(), usage);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ucac2_test

@@ -113,7 +113,8 @@ bool CountCatalog(SkyMap& map, const std::string& catalog, Findings& findings) {
     const std::string path = PathIn(catalog, CatalogFileAt(n).name);
     File file = OpenForReading(path.c_str());
     if (!file.is_open()) {
-      Note("%s: missing or unreadable, shown as an empty strip", path.c_str());
+      // Still drawn, but a finding: the picture lacks what the catalog should hold.
+      Report(findings, path.c_str(), "missing or unreadable, shown as an empty strip");
       continue;
     }
     for (;;) {

@@ -33,8 +33,9 @@ void CountStar(SkyMap& map, std::int32_t ra, std::int32_t dec);
 /// that is missing, damaged or unreadable.
 bool CountDatabase(SkyMap& map, const std::string& db, Findings& findings);
 
-/// Counts every star of the catalog in folder `catalog`. A missing file is noted and
-/// counts nothing, leaving its strip empty; false after reporting an unreadable one.
+/// Counts every star of the catalog in folder `catalog`. A file that is missing or does not
+/// open is reported and counts nothing, leaving its strip empty; false after reporting one
+/// that fails while it is read.
 bool CountCatalog(SkyMap& map, const std::string& catalog, Findings& findings);
 
 /// Writes the map to the PNG file `path`, releasing the counts on the way to keep memory

@@ -6,6 +6,7 @@
 #include "db/angles.h"
 #include "db/find.h"
 #include "db_front/commands.h"
+#include "db_front/options.h"
 
 namespace ucac2 {
 namespace {
@@ -14,17 +15,20 @@ struct FindOptions {
   std::string db = ".";
   std::string ra, dec, radius;
   std::vector<std::string> box;
-  std::int64_t limit = -1;
+  std::string limit;
 };
+
+// No count of stars reaches this; the bound keeps the digits read exactly.
+constexpr std::int64_t kMostStars = 999999999999999999;
 
 const char* Expected(AngleKind kind) {
   switch (kind) {
     case AngleKind::kRightAscension:
-      return "a right ascension, 0..360 degrees or hh:mm:ss.s";
+      return "a right ascension: decimal degrees from 0 to 360 (no exponent) or hh:mm:ss.s";
     case AngleKind::kDeclination:
-      return "a declination, -90..90 degrees or +dd:mm:ss.s";
+      return "a declination: decimal degrees from -90 to 90 (no exponent) or +dd:mm:ss.s";
     case AngleKind::kRadius:
-      return "a radius, degrees above 0 and at most 180";
+      return "a radius: decimal degrees above 0 and at most 180 (no exponent)";
   }
   return "";
 }
@@ -70,26 +74,37 @@ void AddFindCommand(CLI::App& app, int& status) {
   auto options = std::make_shared<FindOptions>();
   CLI::App* find = app.add_subcommand(
       "find",
-      "Prints the stars of a cone or a box of the sky as CSV: a cone's by distance from its "
-      "centre, a box's by right ascension from RA1.");
+      "Prints the stars of a cone (--ra, --dec and --radius) or of a box (--box) of the sky as "
+      "CSV, one star a line after a header line: its number (id), ra and dec in degrees, every "
+      "other item of its record in its own unit, and for a cone dist_arcsec, the distance from "
+      "the centre. A cone's stars come by distance, a box's by right ascension from RA1; equal "
+      "places by number. Angles are decimal degrees (no exponent), or hh:mm:ss.s for a right "
+      "ascension and +dd:mm:ss.s for a declination.");
   find->add_option("--db", options->db, "the database folder (default: the current one)")
-      ->type_name("DIR");
-  find->add_option("--ra", options->ra, "the cone's centre: right ascension, degrees or hh:mm:ss.s")
-      ->type_name("RA");
-  find->add_option("--dec", options->dec, "the cone's centre: declination, degrees or +dd:mm:ss.s")
-      ->type_name("DEC");
-  find->add_option("--radius", options->radius, "the cone's radius in degrees")->type_name("R");
+      ->check(ExistingFolder())
+      ->option_text("DIR");
+  find->add_option("--ra", options->ra, "a cone's centre: right ascension, 0 to 360 degrees")
+      ->option_text("RA");
+  find->add_option("--dec", options->dec, "a cone's centre: declination, -90 to 90 degrees")
+      ->option_text("DEC");
+  find->add_option("--radius", options->radius,
+                   "a cone's radius in degrees, above 0 and at most 180")
+      ->option_text("R");
   find->add_option("--box", options->box,
-                   "a box RA1 RA2 DEC1 DEC2, RA from RA1 eastward to RA2 (across 0h when RA1 > "
-                   "RA2), DEC1 <= DEC2")
+                   "a box from RA1 eastward to RA2 (across 0h when RA1 > RA2) and from DEC1 to "
+                   "DEC2 (DEC1 <= DEC2), edges included")
       ->expected(4)
-      ->type_name("RA1 RA2 DEC1 DEC2");
-  find->add_option("--limit", options->limit, "print only the first N stars")
-      ->type_name("N")
-      ->check(CLI::NonNegativeNumber);
+      ->option_text("RA1 RA2 DEC1 DEC2");
+  find->add_option("--limit", options->limit, "print only the first N stars (N: 0 or more)")
+      ->option_text("N");
   find->callback([options, &status] {
     const Region region = ReadRegion(*options);
-    status = FindStars(options->db, region, options->limit);
+    const std::int64_t limit =
+        options->limit.empty()
+            ? -1
+            : ReadWholeNumber("--limit", options->limit, 0, kMostStars,
+                              "a count of stars: 0 or more, in decimal digits (at most 18)");
+    status = FindStars(options->db, region, limit);
   });
 }
 
