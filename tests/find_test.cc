@@ -261,6 +261,23 @@ TEST(FindFields, EveryFieldInItsUnit) {
   EXPECT_EQ(elsewhere.out, SplitLines(run.out)[0] + ",dist_arcsec\n");
 }
 
+// More stars than memory holds go through a temporary file; a folder for it that does not
+// exist is named, and nothing is printed.
+TEST(FindFields, MissingTemporaryFolderIsNamed) {
+  ScopedTempDir tmp;
+  MakeCatalog(tmp.path() / "cat", "--stars 160000 --bss 0");
+  fs::create_directory(tmp.path() / "db");
+  ASSERT_EQ(RunProgram(UCAC2_EXE, {"../cat"}, tmp.path() / "db").status, 0);
+  const std::string folder = (tmp.path() / "none").string();
+  const RunResult run = RunProgram(UCAC2DB_EXE, {"find", "--box", "0", "360", "-90", "90"},
+                                   tmp.path() / "db", {"TMPDIR=" + folder});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, folder +
+                         ": the folder for temporary files does not exist; the stars found "
+                         "cannot be sorted\n");
+}
+
 // The first stars by key then identifier, whatever the limit and however many runs the
 // memory bound forces into the temporary file.
 TEST(StarOrder, FirstStarsInOrderUnderAnyBound) {

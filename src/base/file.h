@@ -54,6 +54,10 @@ bool CreateEmptyFile(const char* path, Links links = Links::kRefuse);
 /// FIFO or a device fails too, at once: the open never waits for a writer.
 File OpenForReading(const char* path);
 
+/// The system's folder for temporary files, as CreateTemporaryFile uses it ($TMPDIR, else
+/// /tmp; on Windows the temporary path of the user). Valid until the next call.
+const char* TemporaryFolder();
+
 /// Creates a new, empty file in the system's folder for temporary files, open for binary
 /// reading and writing, that disappears when it is closed or the process ends; not open on
 /// failure.

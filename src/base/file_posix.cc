@@ -81,12 +81,15 @@ File OpenForReading(const char* path) {
   return File(OpenRegular(path, O_RDONLY));
 }
 
+const char* TemporaryFolder() {
+  const char* folder = std::getenv("TMPDIR");
+  return folder == nullptr || folder[0] == '\0' ? "/tmp" : folder;
+}
+
 File CreateTemporaryFile() {
   if (Strikes(FaultCall::kCreate)) return File();
-  const char* folder = std::getenv("TMPDIR");
-  if (folder == nullptr || folder[0] == '\0') folder = "/tmp";
   char path[4096];
-  const int length = std::snprintf(path, sizeof path, "%s/ucac2db-XXXXXX", folder);
+  const int length = std::snprintf(path, sizeof path, "%s/ucac2db-XXXXXX", TemporaryFolder());
   if (length < 0 || static_cast<std::size_t>(length) >= sizeof path) return File();
   File file(::mkostemp(path, O_CLOEXEC));
   // Unlinked at once: the data lives as long as the descriptor, and nothing is left behind.

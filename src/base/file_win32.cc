@@ -151,6 +151,17 @@ File OpenForReading(const char* path) {
   return file;
 }
 
+const char* TemporaryFolder() {
+  static char folder[4 * (MAX_PATH + 1)];
+  wchar_t wide[MAX_PATH + 1];
+  const DWORD length = ::GetTempPathW(MAX_PATH + 1, wide);
+  if (length == 0 || length > MAX_PATH ||
+      ::WideCharToMultiByte(CP_ACP, 0, wide, -1, folder, sizeof folder, nullptr, nullptr) == 0) {
+    return "(the temporary path)";
+  }
+  return folder;
+}
+
 File CreateTemporaryFile() {
   if (Strikes(FaultCall::kCreate)) return File();
   wchar_t folder[MAX_PATH + 1];

@@ -8,6 +8,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "base/file.h"
@@ -35,8 +36,19 @@ constexpr double kHourDegrees = 15.0;
 constexpr double kBandDegrees = 10.0;
 constexpr std::size_t kChunkEntries = 1365;  // just under 64 KiB a read
 constexpr std::size_t kOutputBufferSize = 1 << 16;
-constexpr const char* kSortFileName = "temporary file";
 constexpr const char* kSortFailure = "cannot be made or written to sort the stars found";
+constexpr const char* kNoSortFolder =
+    "the folder for temporary files does not exist; the stars found cannot be sorted";
+
+// Names the folder the temporary file was to go in, which the user can mend.
+void ReportSortFailure(Findings& findings) {
+  const char* folder = TemporaryFolder();
+  if (!IsDirectory(folder)) {
+    Report(findings, folder, "%s", kNoSortFolder);
+  } else {
+    Report(findings, (std::string("temporary file in ") + folder).c_str(), "%s", kSortFailure);
+  }
+}
 
 /// What to read and how to test each star read.
 struct Plan {
@@ -214,7 +226,7 @@ bool ReadBlock(File& file, const char* path, const ZoneHead& head, int band, Reg
         continue;
       }
       if (!AddToOrder(order, key, entry)) {
-        Report(findings, kSortFileName, "%s", kSortFailure);
+        ReportSortFailure(findings);
         return false;
       }
     }
@@ -279,7 +291,7 @@ int FindStars(const std::string& db, const Region& region, std::int64_t limit) {
   std::fputs(StarCsvHeader(out.with_distance), stdout);
   if (!EmitInOrder(order, EmitStar, &out)) {
     out.Flush();
-    Report(findings, kSortFileName, "%s", kSortFailure);
+    ReportSortFailure(findings);
     return FindingsStatus(findings);
   }
   out.Flush();
