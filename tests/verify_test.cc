@@ -308,6 +308,7 @@ TEST(CommandLineDb, StatusTable) {
   fs::remove("gap/z100");
   fs::copy("db", "gapdb", fs::copy_options::recursive);
   fs::remove("gapdb/UCAC2_05.dat");
+  fs::create_symlink("elsewhere.png", "link.png");
   const std::string cone = " --ra 80 --dec -40 --radius 5", too_long(5000, 'd');
   const std::string usage = "Run with --help for more information.";
   const std::vector<StatusRow> rows = {
@@ -338,6 +339,7 @@ TEST(CommandLineDb, StatusTable) {
       {"map m.png --db gapdb", 1, "gapdb/UCAC2_05.dat: missing or unreadable zone file"},
       {"map m.png --db none", 2, "--db: Directory does not exist: none"},
       {"map m.png --catalog cat", 0, ""},
+      {"map link.png --db db", 1, "link.png: a symbolic link: map does not write through links"},
       {"map m.png --catalog gap", 1, "gap/z100: missing or unreadable, shown as an empty strip"},
       {"map m.png --catalog none", 2, "--catalog: Directory does not exist: none"},
       {"map m.png --db db --width 1e3", 2,

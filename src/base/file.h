@@ -86,6 +86,9 @@ void RemoveFile(const char* path);
 /// True when `path` names an existing directory.
 bool IsDirectory(const char* path);
 
+/// True when `path` is a symbolic link (on Windows also a junction), whatever it points to.
+bool IsSymbolicLink(const char* path);
+
 /// What a name stands for, a symbolic link followed to its target.
 enum class PathKind { kMissing, kRegularFile, kOther, kUnknown };
 

@@ -166,6 +166,11 @@ bool IsDirectory(const char* path) {
   return ::stat(path, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool IsSymbolicLink(const char* path) {
+  struct stat info;
+  return ::lstat(path, &info) == 0 && S_ISLNK(info.st_mode);
+}
+
 PathKind QueryPathKind(const char* path, std::int64_t* size) {
   struct stat info;
   if (::stat(path, &info) != 0) {

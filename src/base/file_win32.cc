@@ -267,6 +267,22 @@ bool IsDirectory(const char* path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool IsSymbolicLink(const char* path) {
+  const WideName name(path);
+  if (!name.valid()) return false;
+  const DWORD attributes = ::GetFileAttributesW(name.get());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    return false;
+  }
+  const HANDLE handle =
+      ::CreateFileW(name.get(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool link = ReparseKind(handle) == Reparse::kLink;
+  ::CloseHandle(handle);
+  return link;
+}
+
 PathKind QueryPathKind(const char* path, std::int64_t* size) {
   const WideName name(path);
   if (!name.valid()) return PathKind::kMissing;

@@ -163,6 +163,12 @@ bool WriteSkyMap(SkyMap& map, const std::string& path, Findings& findings) {
   }
   std::vector<std::uint32_t>().swap(map.counts);
   stbi_write_png_compression_level = 4;
+  // A link at the output is refused in so many words: replacing it, or the file behind it,
+  // would surprise either way.
+  if (IsSymbolicLink(path.c_str())) {
+    Report(findings, path.c_str(), "a symbolic link: map does not write through links");
+    return false;
+  }
   PngSink sink;
   if (CreateEmptyFile(path.c_str())) sink.file = OpenForAppending(path.c_str());
   if (!sink.file.is_open()) {

@@ -39,7 +39,8 @@ bool CountDatabase(SkyMap& map, const std::string& db, Findings& findings);
 bool CountCatalog(SkyMap& map, const std::string& catalog, Findings& findings);
 
 /// Writes the map to the PNG file `path`, releasing the counts on the way to keep memory
-/// down. False after reporting a file that cannot be written.
+/// down. False after reporting a file that cannot be written, or a symbolic link at `path`
+/// (never written through).
 bool WriteSkyMap(SkyMap& map, const std::string& path, Findings& findings);
 
 }  // namespace ucac2
