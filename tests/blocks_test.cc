@@ -1,7 +1,7 @@
 // The building blocks, where values are pinned that the compiler and ucac2db verify share
 // (the zone arithmetic, the zone-file entry and the report), and what a whole run cannot
 // reach: the record reader's failures, the work files' deleted or replaced by links, and the
-// reporter's lines and ways out.
+// console messages and their ways out.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -11,8 +11,8 @@
 #include "base/star_record.h"
 #include "base/zones.h"
 #include "compile/formats.h"
+#include "compile/messages.h"
 #include "compile/record_reader.h"
-#include "compile/report.h"
 #include "compile/work_files.h"
 #include "test_util.h"
 
@@ -139,7 +139,7 @@ TEST(WorkFilesDeathTest, DeletedFilesAreFatalAndLinksAreRefusedWhereOutputsFollo
   }
 }
 
-TEST(ReporterDeathTest, FatalIsTheLastLineAndExitsWithOne) {
+TEST(MessagesDeathTest, FatalIsTheLastLineAndExitsWithOne) {
   const std::string x(5000, 'x');  // cut to the message buffer's 1,023 characters
   EXPECT_EXIT((ucac2::Message("m %d", 1), ucac2::Error("e %s", "two"), ucac2::PlainLine("p"),
                ucac2::Message("%s", x.c_str()), ucac2::Error("%sy", x.c_str()), std::exit(0)),

@@ -227,7 +227,7 @@ const std::string kHelp =
 const std::string kTooLong = "Input directory name too long for a catalog path";
 std::string Unknown(const std::string& arg) { return "Error : Unknown option '" + arg + "'\n"; }
 std::string Wrong(const std::string& arg) { return "Error : Wrong syntax '" + arg + "'\n"; }
-// A reporter line as printed: the text cut to the message buffer's 1,023 characters.
+// A console message as printed: the text cut to the message buffer's 1,023 characters.
 std::string Line(const char* prefix, const std::string& text) {
   return prefix + text.substr(0, 1023) + "\n";
 }

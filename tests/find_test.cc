@@ -200,7 +200,7 @@ TEST_F(Find, BadValuesAreUsageErrors) {
   for (const char* args :
        {"--ra 360.5 --dec 0 --radius 1", "--ra 24:00:01 --dec 0 --radius 1",
         "--ra 12:60:00 --dec 0 --radius 1", "--ra -1 --dec 0 --radius 1",
-        "--ra 1e2 --dec 0 --radius 1", "--ra 12h --dec 0 --radius 1",
+        "--ra 1e2 --dec 0 --radius 1", "--ra 12h61m --dec 0 --radius 1",
         "--ra 1 --dec 90.0000000000001 --radius 1", "--ra 1 --dec +10:00 --radius 1",
         "--ra 1 --dec 1. --radius 1", "--ra 1 --dec 0 --radius 0", "--ra 1 --dec 0 --radius 180.1",
         "--ra 1 --dec 0", "--ra 1 --dec 0 --radius 1 --box 1 2 3 4", "--box 1 2 3",
@@ -246,15 +246,19 @@ TEST(FindFields, EveryFieldInItsUnit) {
             "2.7,13.2,5.00,0.05,123456789,-0.001,15.000,32.767,0,128\n"
             "50000001,359.999999722,4.999999722,0.00,127,127,0,127,0,128,1991.500,1974.950,0.0,"
             "0.0,12.7,12.7,6.35,6.35,0,0.000,0.000,0.000,127,127\n");
-  // A zone file the region needs is named; one it does not need is not read.
-  fs::resize_file(tmp.path() / "db" / "UCAC2_00.dat", 151);
-  for (const char* error : {"damaged zone file: shorter than its header and band index",
-                            "missing or unreadable zone file"}) {
+  // A zone file the region needs is named as in the current folder and read only when its
+  // head agrees with its size (one entry of 200 bytes); one it does not need is not read.
+  const fs::path hour_0_file = tmp.path() / "db" / "UCAC2_00.dat";
+  for (const auto& [size, error] : std::vector<std::pair<int, std::string>>{
+           {248, "damaged zone file: its header and band index do not match its 248 bytes"},
+           {151, "damaged zone file: shorter than its header and band index"},
+           {0, "missing or unreadable zone file"}}) {
+    if (size > 0) fs::resize_file(hour_0_file, static_cast<std::uintmax_t>(size));
+    if (size == 0) fs::remove(hour_0_file);
     const RunResult hour_0 = RunDb("find --ra 7.5 --dec 0 --radius 1", tmp.path() / "db");
     EXPECT_EQ(hour_0.status, 1);
     EXPECT_EQ(hour_0.out, "");
-    EXPECT_EQ(hour_0.err, std::string("./UCAC2_00.dat: ") + error + "\n");
-    fs::remove(tmp.path() / "db" / "UCAC2_00.dat");
+    EXPECT_EQ(hour_0.err, "UCAC2_00.dat: " + error + "\n");
   }
   const RunResult elsewhere = RunDb("find --ra 100 --dec 0 --radius 1", tmp.path() / "db");
   EXPECT_EQ(elsewhere.status, 0);

@@ -8,7 +8,8 @@ trap 'rm -rf "$scratch"' EXIT
 prefix=$scratch/prefix
 "$1" --install "$2" --prefix "$prefix" >"$scratch/install.log"
 for file in bin/ucac2 bin/ucac2db share/man/man1/ucac2.1.gz share/man/man1/ucac2db.1.gz \
-            share/doc/ucac2/README.md; do
+            share/doc/ucac2/README.md share/doc/ucac2/copyright share/doc/ucac2/changelog.gz \
+            share/doc/ucac2/changelog.Debian.gz; do
   [ -f "$prefix/$file" ] || { echo "not installed: $file"; exit 1; }
 done
 mkdir "$scratch/run"

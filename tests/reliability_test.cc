@@ -31,7 +31,7 @@
 #include "compile/compile_job.h"
 #include "compile/console.h"
 #include "compile/distribute.h"
-#include "compile/report.h"
+#include "compile/messages.h"
 #include "test_util.h"
 
 namespace ucac2_test {

@@ -6,11 +6,15 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdarg>
+#include <cstdio>
 #include <functional>
 #include <iterator>
 #include <random>
 #include <regex>
+#include <set>
 
+#include "base/printf_format.h"
 #include "base/star_record.h"
 #include "base/zone_file.h"
 #include "test_util.h"
@@ -38,7 +42,6 @@ ScopedTempDir* g_suite_dir = nullptr;
 struct {
   int hour = 0, band = 0;
   std::size_t offset = 0;  // of its first entry
-  ucac2::ZoneHead head;
 } g_block;
 fs::path Cat() { return g_suite_dir->path() / "cat"; }
 fs::path Db() { return g_suite_dir->path() / "db"; }
@@ -59,6 +62,72 @@ Plant Put(std::size_t at, std::int64_t value) {
   return Edited([=](std::string& bytes) { bytes.replace(at, 4, Le32(value)); });
 }
 
+// An entry removed with every trace of it in its file's head: only the identifiers tell.
+Plant Removed(int band, std::size_t at) {
+  return Edited([=](std::string& z) {
+    const auto head = ucac2::DecodeZoneHead(reinterpret_cast<const std::uint8_t*>(z.data()));
+    z.erase(at, 48);
+    z.replace(4, 4, Le32(head.hour_count - 1));
+    z.replace(CountField(band), 4, Le32(head.counts[band] - 1));
+    for (int b = band + 1; b < ucac2::kBands; ++b)
+      z.replace(OffsetField(b), 4, Le32(head.offsets[b] - 48));
+  });
+}
+
+std::string Text(const char* format, ...) UCAC2_PRINTF(1, 2);
+std::string Text(const char* format, ...) {
+  char text[512];
+  va_list arguments;
+  va_start(arguments, format);
+  std::vsnprintf(text, sizeof text, format, arguments);
+  va_end(arguments);
+  return text;
+}
+
+// Where an identifier stands in the suite's database, found through the heads.
+struct Spot {
+  int hour = -1, band = 0, index = 0;  // index: from 0 in its band
+  std::size_t offset = 0;              // in its zone file
+  int count = 0;                       // of its band
+  std::string entry, next;             // its 48 bytes and those of the entry after it
+  std::string Zone() const { return "db/" + ZoneName(hour); }
+};
+Spot Find(std::int32_t identifier) {
+  for (int h = 0; h < ucac2::kHourZones; ++h) {
+    const std::string z = ReadFileBytes(Db() / ZoneName(h));
+    const auto head = ucac2::DecodeZoneHead(reinterpret_cast<const std::uint8_t*>(z.data()));
+    for (int b = 0; b < ucac2::kBands; ++b) {
+      for (int k = 0; k < head.counts[b]; ++k) {
+        const auto at =
+            static_cast<std::size_t>(head.offsets[b]) + 48 * static_cast<std::size_t>(k);
+        if (z.compare(at, 4, Le32(identifier)) == 0)
+          return {h, b, k, at, head.counts[b], z.substr(at, 48), z.substr(at + 48, 48)};
+      }
+    }
+  }
+  return {};
+}
+
+// "cat/zNNN record M (identifier I)": the catalog's star of an entry, found by its 44 bytes.
+std::string StarOf(const std::string& entry) {
+  const std::int32_t identifier =
+      ucac2::LoadLE32(reinterpret_cast<const std::uint8_t*>(entry.data()));
+  for (int f = 0; f < kCatalogFiles; ++f) {
+    const std::string file = ReadFileBytes(Cat() / CatalogFileName(f));
+    for (std::size_t at = 0; at + 44 <= file.size(); at += 44) {
+      if (file.compare(at, 44, entry, 4, 44) == 0) {
+        return Text("cat/%s record %zu (identifier %d)", CatalogFileName(f).c_str(), at / 44 + 1,
+                    identifier);
+      }
+    }
+  }
+  return "no star";
+}
+
+std::size_t FirstDifference(const std::string& a, const std::string& b) {
+  return static_cast<std::size_t>(std::ranges::mismatch(a, b).in1 - a.begin());
+}
+
 class Verify : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -71,7 +140,7 @@ class Verify : public ::testing::Test {
       const auto head = ucac2::DecodeZoneHead(reinterpret_cast<const std::uint8_t*>(zone.data()));
       for (int b = 0; b < ucac2::kBands - 1; ++b) {
         if (head.counts[b] >= 2) {
-          g_block = {h, b, static_cast<std::size_t>(head.offsets[b]), head};
+          g_block = {h, b, static_cast<std::size_t>(head.offsets[b])};
           return;
         }
       }
@@ -96,6 +165,7 @@ struct Fault {
   std::string text;           // a part of the finding's text; "": no finding
   bool catalog_only = false;  // only verify --catalog can see it
   std::string named{};
+  std::vector<std::string> lines{};  // whole lines verify --catalog must print
 };
 
 // Each fault reported naming its file, by verify alone unless only the catalog can tell.
@@ -103,13 +173,42 @@ TEST_F(Verify, PlantedFaultsAreReportedNamingTheirFile) {
   const std::string zone = "db/" + ZoneName(g_block.hour);
   const std::size_t line_10 = ReadFileBytes(Db() / "info.txt").find("objects RA zone 07") - 2;
   std::string cat;  // the first main file with stars
-  for (int f = 0; cat.empty(); ++f)
-    if (fs::file_size(Cat() / CatalogFileName(f)) > 0) cat = "cat/" + CatalogFileName(f);
+  std::int32_t last_main = 0;
+  for (int f = 0; f < 288; ++f) {
+    last_main += static_cast<std::int32_t>(fs::file_size(Cat() / CatalogFileName(f)) / 44);
+    if (last_main > 0 && cat.empty()) cat = "cat/" + CatalogFileName(f);
+  }
+  // Located lines: identifier 1 removed (its neighbour is the one after it), the highest main
+  // identifier raised by 2 (a run below it, its neighbour the one before), and two bytes of a
+  // carried field changed in the second entry of the block.
+  const Spot first = Find(1), second = Find(2), top = Find(last_main), below = Find(last_main - 1);
+  const int second_shift = second.hour == first.hour && second.band == first.band ? 1 : 0;
+  const std::string carried = ReadFileBytes(Db() / ZoneName(g_block.hour)).substr(Entry(1), 48);
+  const std::vector<std::string> carried_lines = {
+      Text("%s: band %d: not what the catalog compiles to; entry 2 differs from %s from byte 24",
+           zone.c_str(), g_block.band, StarOf(carried).c_str())};
+  const std::vector<std::string> first_lines = {
+      Text("%s: identifier 1 missing; the nearest identifier present, 2, is at band %d, entry %d",
+           second.Zone().c_str(), second.band, second.index + 1 - second_shift),
+      Text("%s: band %d: %d entries, the catalog compiles to %d; entry %d differs from %s from "
+           "byte %zu",
+           first.Zone().c_str(), first.band, first.count - 1, first.count, first.index + 1,
+           StarOf(first.entry).c_str(), FirstDifference(first.entry, first.next))};
+  const std::vector<std::string> top_lines = {
+      Text("%s: identifiers %d..%d missing; the nearest identifier present, %d, is at band %d, "
+           "entry %d",
+           below.Zone().c_str(), last_main, last_main + 1, last_main - 1, below.band,
+           below.index + 1),
+      Text("%s: band %d: not what the catalog compiles to; entry %d differs from %s from byte %zu",
+           top.Zone().c_str(), top.band, top.index + 1, StarOf(top.entry).c_str(),
+           FirstDifference(Le32(last_main), Le32(last_main + 2)))};
   const Plant removed = [](const fs::path& file) { fs::remove(file); };
   const Plant created = [](const fs::path& file) { WriteFileBytes(file, "x"); };
   const Fault faults[] = {
       {"none: the clean database passes", "", nullptr, ""},
-      {"carried field", zone, Flipped(Entry(0) + 24, 0x5a), "band", true},
+      {"carried field", zone,
+       Edited([](std::string& z) { z[Entry(1) + 24] ^= 0x5a, z[Entry(1) + 27] ^= 0x5a; }),
+       "not what the catalog compiles to", true, "", carried_lines},
       {"right ascension", zone, Flipped(Entry(0) + 7, 0x80), "right ascension"},
       {"declination", zone, Flipped(Entry(1) + 11, 0x40), "declination"},
       {"index offset", zone, Put(OffsetField(g_block.band), static_cast<std::int64_t>(Entry(1))),
@@ -124,15 +223,10 @@ TEST_F(Verify, PlantedFaultsAreReportedNamingTheirFile) {
       {"swapped entries", zone,
        Edited([](std::string& z) { std::swap_ranges(&z[Entry(0)], &z[Entry(1)], &z[Entry(1)]); }),
        "not increasing"},
-      // The entry and every trace of it in the head removed: only the identifiers tell.
-      {"missing entry", zone, Edited([head = g_block.head](std::string& z) {
-         z.erase(Entry(0), 48);
-         z.replace(4, 4, Le32(head.hour_count - 1));
-         z.replace(CountField(g_block.band), 4, Le32(head.counts[g_block.band] - 1));
-         for (int b = g_block.band + 1; b < ucac2::kBands; ++b)
-           z.replace(OffsetField(b), 4, Le32(head.offsets[b] - 48));
-       }),
-       "hour counts add up", false, "db/UCAC2_*.dat"},
+      {"missing entry", first.Zone(), Removed(first.band, first.offset), "hour counts add up",
+       false, "db/UCAC2_*.dat", first_lines},
+      {"identifiers missing below the highest", top.Zone(), Put(top.offset, last_main + 2),
+       "missing", false, below.Zone(), top_lines},
       {"truncated", zone, Edited([](std::string& z) { z.resize(z.size() - 30); }),
        "its hour count implies"},
       {"0 bytes", zone, Edited([](std::string& z) { z.clear(); }), "0 bytes, shorter than"},
@@ -173,13 +267,16 @@ TEST_F(Verify, PlantedFaultsAreReportedNamingTheirFile) {
                                       }))
           << named << "..." << fault.text << "\n"
           << r.err;
+      for (const std::string& line : with_catalog ? fault.lines : std::vector<std::string>{})
+        EXPECT_EQ(std::ranges::count(SplitLines(r.err), line), 1) << line << "\n" << r.err;
     }
   }
 }
 
 // Random damage: bytes overwritten (most in the heads, some with extreme values), files cut
-// short or extended. verify must end with a status, 0 or 1, never on a signal or a sanitizer.
-TEST_F(Verify, SurvivesRandomDamage) {
+// short or extended. verify --catalog must find every change, naming each file changed, and
+// pass only when no byte changed; without the catalog it must still end with a status.
+TEST_F(Verify, FindsRandomDamageNamingEachFileChanged) {
   std::mt19937 random(20240611);
   const auto pick = [&](std::size_t n) {
     return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
@@ -187,8 +284,10 @@ TEST_F(Verify, SurvivesRandomDamage) {
   const std::int32_t kExtremes[] = {0, -1, INT_MAX, INT_MIN, 152, 48, 0x10000000};
   for (int run = 0; run < 300; ++run) {
     Copy({"db"});
+    std::set<std::string> damaged;
     for (int damage = 1 + static_cast<int>(pick(3)); damage > 0; --damage) {
       const std::string name = pick(25) == 24 ? "info.txt" : ZoneName(static_cast<int>(pick(24)));
+      damaged.insert(name);
       EditFile(tmp_.path() / "db" / name, [&](std::string& bytes) {
         const std::size_t kind = pick(10);
         if (bytes.empty() || kind >= 8) {
@@ -204,10 +303,22 @@ TEST_F(Verify, SurvivesRandomDamage) {
         }
       });
     }
-    const RunResult r =
-        RunDb("verify db" + (run % 4 == 0 ? " --catalog " + Cat().string() : ""), tmp_.path());
-    ASSERT_TRUE(r.status == 0 || r.status == 1) << "run " << run << ", status " << r.status << "\n"
-                                                << r.err;
+    std::erase_if(damaged, [&](const std::string& name) {
+      return ReadFileBytes(tmp_.path() / "db" / name) == ReadFileBytes(Db() / name);
+    });
+    const RunResult r = RunDb("verify db --catalog " + Cat().string(), tmp_.path());
+    ASSERT_EQ(r.status, damaged.empty() ? 0 : 1) << "run " << run << "\n" << r.err;
+    for (const std::string& name : damaged) {
+      EXPECT_TRUE(std::ranges::any_of(
+          SplitLines(r.err),
+          [&](const std::string& line) { return line.starts_with("db/" + name + ": "); }))
+          << "run " << run << ": " << name << " not named\n"
+          << r.err;
+    }
+    if (run % 4 == 0) {
+      const int status = RunDb("verify db", tmp_.path()).status;
+      ASSERT_TRUE(status == 0 || status == 1) << "run " << run << ", status " << status;
+    }
   }
 }
 

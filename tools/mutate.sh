@@ -110,11 +110,13 @@ if [[ ! -f $build/CMakeCache.txt ]]; then
     >"$logs/configure.log" 2>&1 || { echo "configure failed: $logs/configure.log" >&2; exit 2; }
 fi
 
-# Builds and runs the suite, output to $1; prints "pass", "fail", "timeout" or "build".
+# Builds and runs the suite, output to $1; prints "pass", "fail", "timeout" or "build". The
+# suite stops at its first failure: one failing test is enough to call a fault caught, and the
+# whole list then runs in a fraction of the time.
 build_and_test() {
   cmake --build "$build" -j2 >"$1" 2>&1 || { echo build; return; }
   rm -f "$build/Testing/Temporary/LastTestsFailed.log"
-  timeout -k 30 "$limit" ctest --test-dir "$build" -j2 --timeout "$limit" >>"$1" 2>&1
+  timeout -k 30 "$limit" ctest --test-dir "$build" -j2 --stop-on-failure --timeout "$limit" >>"$1" 2>&1
   case $? in
     0) echo pass ;;
     124 | 137) echo timeout ;;

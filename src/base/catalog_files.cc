@@ -4,13 +4,13 @@
 #include <cstdio>
 
 #include "base/catalog_counts.h"
+#include "base/sky.h"
 
 namespace ucac2 {
 namespace {
 
-constexpr std::int32_t kSouthPole = -324000000;      // -90 degrees in milliarcseconds
-constexpr std::int32_t kMainStrip = 1800000;         // 0.5 degree
-constexpr std::int32_t kSupplementStrip = 18000000;  // 5 degrees
+constexpr std::int32_t kMainStrip = kMasPerDegree / 2;
+constexpr std::int32_t kSupplementStrip = 5 * kMasPerDegree;
 
 }  // namespace
 
@@ -20,13 +20,13 @@ CatalogFile CatalogFileAt(int n) {
     file.kind = FileKind::kMain;
     file.number = n;
     std::snprintf(file.name, sizeof file.name, "z%03d", n);
-    file.south = kSouthPole + kMainStrip * (n - 1);
+    file.south = -kPoleMas + kMainStrip * (n - 1);
     file.north = file.south + kMainStrip;
   } else {
     file.kind = FileKind::kSupplement;
     file.number = n - kMainFiles;
     std::snprintf(file.name, sizeof file.name, "s%02d", file.number);
-    file.south = kSouthPole + kSupplementStrip * (file.number - 1);
+    file.south = -kPoleMas + kSupplementStrip * (file.number - 1);
     file.north = file.south + kSupplementStrip;
   }
   return file;

@@ -1,5 +1,6 @@
-// The catalog's 44-byte star record and the 48-byte entry of a zone file, with explicit
-// little-endian access to the fields the compilation interprets.
+// The catalog's 44-byte star record and the 48-byte entry of a zone file: explicit
+// little-endian access to the fields the compilation interprets, and the table of every
+// field, the one place a field's layout and unit are stated.
 #pragma once
 
 #include <cstdint>
@@ -64,5 +65,83 @@ inline void BuildEntry(std::int32_t identifier, const StarRecord& record, Catalo
   StoreLE32(entry->bytes, identifier);
   std::memcpy(entry->bytes + kIdentifierSize, record.bytes, kRecordSize);
 }
+
+/// How a field's stored integer becomes the value written out.
+enum class FieldForm {
+  kInteger,  // the integer itself
+  kFixed,    // the integer times `scale`, a count of 10^-decimals of the unit
+  kDegrees,  // milliarcseconds, written as degrees with `decimals` decimals
+  kEpoch,    // a count of 10^-decimals years after kEpochBase (times `scale`), or for a
+             // supplement star of ten times that
+};
+
+/// One field of the 44-byte record: where it stands, how it is stored, and what it means.
+struct RecordField {
+  const char* name;  // its column in the CSV (and every other writer)
+  int offset;        // in the record
+  int width;         // 1, 2 or 4 bytes, little-endian
+  bool is_signed;
+  bool plus_127;     // stored as the value - 127
+  const char* unit;  // of the value written; "" for a count, a code or a flag
+  FieldForm form;
+  int decimals;
+  int scale;
+};
+
+inline constexpr int kStoredByteOffset = 127;  // what a plus_127 field is stored less by
+inline constexpr int kEpochBase = 1975;        // epochs are stored as years after it
+
+/// The record's fields in their order on disk, every byte covered once.
+inline constexpr RecordField kRecordFields[] = {
+    {"ra", 0, 4, true, false, "deg", FieldForm::kDegrees, 9, 1},
+    {"dec", 4, 4, true, false, "deg", FieldForm::kDegrees, 9, 1},
+    {"u2r_mag", 8, 2, true, false, "mag", FieldForm::kFixed, 2, 1},
+    {"e_ra_m", 10, 1, true, true, "mas", FieldForm::kInteger, 0, 1},
+    {"e_de_m", 11, 1, true, true, "mas", FieldForm::kInteger, 0, 1},
+    {"nobs", 12, 1, true, false, "", FieldForm::kInteger, 0, 1},
+    {"e_pos", 13, 1, true, true, "mas", FieldForm::kInteger, 0, 1},
+    {"ncat", 14, 1, true, false, "", FieldForm::kInteger, 0, 1},
+    {"cflg", 15, 1, false, false, "", FieldForm::kInteger, 0, 1},
+    {"ep_ra_m", 16, 2, true, false, "yr", FieldForm::kEpoch, 3, 1},
+    {"ep_de_m", 18, 2, true, false, "yr", FieldForm::kEpoch, 3, 1},
+    {"pm_ra", 20, 4, true, false, "mas/yr", FieldForm::kFixed, 1, 1},
+    {"pm_de", 24, 4, true, false, "mas/yr", FieldForm::kFixed, 1, 1},
+    {"e_pm_ra", 28, 1, true, true, "mas/yr", FieldForm::kFixed, 1, 1},
+    {"e_pm_de", 29, 1, true, true, "mas/yr", FieldForm::kFixed, 1, 1},
+    // The goodness of fit counts twentieths: five hundredths each.
+    {"q_pm_ra", 30, 1, true, true, "", FieldForm::kFixed, 2, 5},
+    {"q_pm_de", 31, 1, true, true, "", FieldForm::kFixed, 2, 5},
+    {"2m_id", 32, 4, true, false, "", FieldForm::kInteger, 0, 1},
+    {"2m_j", 36, 2, true, false, "mag", FieldForm::kFixed, 3, 1},
+    {"2m_h", 38, 2, true, false, "mag", FieldForm::kFixed, 3, 1},
+    {"2m_ks", 40, 2, true, false, "mag", FieldForm::kFixed, 3, 1},
+    {"2m_ph", 42, 1, true, true, "", FieldForm::kInteger, 0, 1},
+    {"2m_cc", 43, 1, true, true, "", FieldForm::kInteger, 0, 1},
+};
+
+/// The stored integer of `field` in the record at `record`, plus_127 undone.
+inline std::int64_t FieldValue(const RecordField& field, const std::uint8_t* record) {
+  const std::uint8_t* p = record + field.offset;
+  std::uint32_t bits = 0;
+  for (int i = field.width - 1; i >= 0; --i) bits = bits << 8 | p[i];
+  std::int64_t value = bits;
+  const int unused = 32 - 8 * field.width;
+  if (field.is_signed) value = static_cast<std::int32_t>(bits << unused) >> unused;
+  return field.plus_127 ? value + kStoredByteOffset : value;
+}
+
+// The table covers the record, field after field, and agrees with the offsets above.
+constexpr bool FieldsTileRecord() {
+  int next = 0;
+  for (const RecordField& field : kRecordFields) {
+    if (field.offset != next) return false;
+    next += field.width;
+  }
+  return next == kRecordSize;
+}
+static_assert(FieldsTileRecord());
+static_assert(kRecordFields[0].offset == kRightAscensionOffset &&
+              kRecordFields[1].offset == kDeclinationOffset &&
+              kRecordFields[8].offset == kFlagOffset);
 
 }  // namespace ucac2

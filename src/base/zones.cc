@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+#include "base/sky.h"
+
 namespace ucac2 {
 namespace {
 
@@ -15,8 +17,6 @@ constexpr double kDegreesToRadians = 0.017453293;
 constexpr double kHourInRadians = 0.261799388;
 constexpr double kBandInRadians = 0.174532925;
 
-constexpr std::int32_t kFullCircle = 1296000000;  // 360 degrees in milliarcseconds
-constexpr std::int32_t kPole = 324000000;         // 90 degrees in milliarcseconds
 constexpr int kBandsPerHemisphere = 9;
 
 double Angle(std::int32_t mas) {
@@ -32,7 +32,7 @@ int HourZone(std::int32_t right_ascension) {
   int zone = static_cast<int>(std::floor(a / kHourInRadians));
   // The last 34 mas before 360 degrees compute as hour 24; they are valid positions of
   // hour 23.
-  if (right_ascension >= 0 && right_ascension < kFullCircle && zone == kHourZones) {
+  if (right_ascension >= 0 && right_ascension < kFullCircleMas && zone == kHourZones) {
     zone = kHourZones - 1;
   }
   if (zone < 0 || zone >= kHourZones) return kNoZone;
@@ -42,7 +42,7 @@ int HourZone(std::int32_t right_ascension) {
 int DeclinationBand(std::int32_t declination) {
   const double a = Angle(declination);
   const double q = a / kBandInRadians;
-  const bool valid = declination >= -kPole && declination <= kPole;
+  const bool valid = declination >= -kPoleMas && declination <= kPoleMas;
   if (a < 0.0) {
     const int m = static_cast<int>(std::floor(-q));
     // The last few mas before the south pole, and the pole itself, compute as band 18.

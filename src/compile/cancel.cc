@@ -5,7 +5,7 @@
 
 #include "base/faults.h"
 #include "compile/console.h"
-#include "compile/report.h"
+#include "compile/messages.h"
 #include "compile/work_files.h"
 
 namespace ucac2 {

@@ -10,7 +10,7 @@ namespace ucac2 {
 enum class Pass { kDistribution, kRegrouping };
 
 /// The passes ask before every record, tens of millions of times, but asking the console
-/// costs system calls: it is asked at most once per kConsoleCheckInterval, and the clock is
+/// costs system calls: it is asked at most once per kConsoleCheckIntervalMs, and the clock is
 /// read only every kRecordsPerConsoleCheck records (a fraction of a millisecond's work).
 inline constexpr std::int32_t kRecordsPerConsoleCheck = 1024;
 inline constexpr std::int32_t kConsoleCheckIntervalMs = 10;

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "compile/report.h"
+#include "compile/messages.h"
 
 namespace ucac2 {
 

@@ -5,9 +5,9 @@
 
 #include "base/star_record.h"
 #include "compile/cancel.h"
+#include "compile/messages.h"
 #include "compile/placement.h"
 #include "compile/record_reader.h"
-#include "compile/report.h"
 #include "compile/work_files.h"
 
 namespace ucac2 {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "base/star_record.h"
-#include "compile/report.h"
+#include "compile/messages.h"
 
 namespace ucac2 {
 namespace {

@@ -2,7 +2,7 @@
 #include "compile/placement.h"
 
 #include "base/zones.h"
-#include "compile/report.h"
+#include "compile/messages.h"
 
 namespace ucac2 {
 

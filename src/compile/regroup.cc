@@ -8,9 +8,9 @@
 #include "compile/cancel.h"
 #include "compile/distribute.h"
 #include "compile/formats.h"
+#include "compile/messages.h"
 #include "compile/placement.h"
 #include "compile/record_reader.h"
-#include "compile/report.h"
 #include "compile/work_files.h"
 
 namespace ucac2 {
@@ -96,7 +96,7 @@ std::int32_t Regroup(CompileJob& job) {
   return objects;
 }
 
-void Verify(CompileJob& job) {
+void WriteZoneFiles(CompileJob& job) {
   const std::int32_t objects = Regroup(job);
   if (objects != job.catalog_total) {
     Fatal("Internal Error #1 - different object counts (%ld vs. %ld)", static_cast<long>(objects),

@@ -3,7 +3,7 @@
 
 #include <new>
 
-#include "compile/report.h"
+#include "compile/messages.h"
 
 namespace ucac2 {
 namespace {

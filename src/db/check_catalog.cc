@@ -2,25 +2,19 @@
 #include "db/check_catalog.h"
 
 #include <cstdint>
-#include <cstring>
 #include <limits>
-#include <memory>
-#include <string>
 
 #include "base/catalog_files.h"
 #include "base/file.h"
+#include "base/sky.h"
 #include "base/star_record.h"
+#include "db/catalog_walk.h"
 #include "db/findings.h"
 #include "db/progress.h"
 
 namespace ucac2 {
 namespace {
 
-// Large enough that the disk, not the calls, sets the pace; taken once for the whole check.
-constexpr std::size_t kBlockSize = std::size_t{256} * 1024;
-constexpr std::int64_t kPrintedPerFile = 10;
-constexpr std::int32_t kFullCircle = 1296000000;  // 360 degrees in milliarcseconds
-constexpr std::int32_t kNorthPole = 324000000;    // +90 degrees in milliarcseconds
 constexpr const char* kUnreadable = "cannot be read";
 
 struct CatalogTotals {
@@ -29,73 +23,56 @@ struct CatalogTotals {
   std::int64_t stars = 0;
 };
 
-// One file under check: its findings past the per-file limit are counted, not printed.
+// One file under check.
 struct FileCheck {
   CatalogFile file;
-  std::string path;
-  CatalogTotals* totals = nullptr;
-  std::int64_t findings = 0;
+  FileFindings out;
   std::int64_t records = 0;  // whole records checked so far
   std::int32_t previous_right_ascension = std::numeric_limits<std::int32_t>::min();
 };
 
-// True when the file's next finding is to be printed; otherwise counts it, unprinted.
-bool Shows(FileCheck& check) {
-  if (++check.findings <= kPrintedPerFile) return true;
-  CountOnly(check.totals->findings);
-  return false;
-}
-
 long long Wide(std::int64_t value) { return static_cast<long long>(value); }
 
-void CheckRecords(FileCheck& check, const std::uint8_t* bytes, std::size_t count) {
+void CheckRecords(FileCheck& check, const std::uint8_t* bytes, std::int64_t count) {
   const std::int32_t south = check.file.south;
   // The strip that ends at the north pole holds the pole itself.
-  const std::int32_t highest = check.file.north == kNorthPole ? kNorthPole : check.file.north - 1;
+  const std::int32_t highest = check.file.north == kPoleMas ? kPoleMas : check.file.north - 1;
   const bool supplement = check.file.kind == FileKind::kSupplement;
-  Findings& findings = check.totals->findings;
-  const char* path = check.path.c_str();
-  for (std::size_t i = 0; i < count; ++i) {
+  for (std::int64_t i = 0; i < count; ++i) {
     const std::uint8_t* record = bytes + i * kRecordSize;
     const std::int64_t number = ++check.records;
     const std::int32_t right_ascension = LoadLE32(record + kRightAscensionOffset);
     const std::int32_t declination = LoadLE32(record + kDeclinationOffset);
     if (declination < south || declination > highest) {
-      if (Shows(check)) {
-        Report(findings, path, "record %lld: declination %d mas outside the file's strip [%d, %d%c",
-               Wide(number), declination, south, check.file.north,
-               highest == kNorthPole ? ']' : ')');
-      }
+      FileReport(check.out, "record %lld: declination %d mas outside the file's strip [%d, %d%c",
+                 Wide(number), declination, south, check.file.north,
+                 highest == kPoleMas ? ']' : ')');
     }
-    if (right_ascension < 0 || right_ascension >= kFullCircle) {
-      if (Shows(check)) {
-        Report(findings, path, "record %lld: right ascension %d mas outside [0, %d)", Wide(number),
-               right_ascension, kFullCircle);
-      }
+    if (right_ascension < 0 || right_ascension >= kFullCircleMas) {
+      FileReport(check.out, "record %lld: right ascension %d mas outside [0, %d)", Wide(number),
+                 right_ascension, kFullCircleMas);
     } else {
       // A star out of the sky is reported once, not again as out of order with its neighbours.
-      if (right_ascension < check.previous_right_ascension && Shows(check)) {
-        Report(findings, path, "record %lld: right ascension %d mas below the previous star's %d",
-               Wide(number), right_ascension, check.previous_right_ascension);
+      if (right_ascension < check.previous_right_ascension) {
+        FileReport(check.out, "record %lld: right ascension %d mas below the previous star's %d",
+                   Wide(number), right_ascension, check.previous_right_ascension);
       }
       check.previous_right_ascension = right_ascension;
     }
     const bool marked = (record[kFlagOffset] & kSupplementFlagBit) != 0;
-    if (marked != supplement && Shows(check)) {
-      Report(findings, path,
-             marked ? "record %lld: cflg bit 7 set, marking a supplement star in a main file"
-                    : "record %lld: cflg bit 7 clear, marking a main star in a supplement file",
-             Wide(number));
+    if (marked != supplement) {
+      FileReport(check.out,
+                 marked ? "record %lld: cflg bit 7 set, marking a supplement star in a main file"
+                        : "record %lld: cflg bit 7 clear, marking a main star in a supplement file",
+                 Wide(number));
     }
   }
 }
 
-// Streams the file through `buffer`, a whole record at a time; a record may straddle two reads.
-void CheckFile(FileCheck& check, std::uint8_t* buffer, bool scaled) {
-  Findings& findings = check.totals->findings;
-  const char* path = check.path.c_str();
-  std::int64_t size = 0;
-  switch (QueryPathKind(path, &size)) {
+void CheckFile(CatalogTotals& totals, CatalogInput& input, RecordBlock& block, bool scaled) {
+  Findings& findings = totals.findings;
+  const char* path = input.path.c_str();
+  switch (input.kind) {
     case PathKind::kMissing:
       Report(findings, path, "missing");
       return;
@@ -108,58 +85,46 @@ void CheckFile(FileCheck& check, std::uint8_t* buffer, bool scaled) {
     case PathKind::kRegularFile:
       break;
   }
-  File file = OpenForReading(path);
-  if (!file.is_open()) {
+  if (!input.handle.is_open()) {
     Report(findings, path, "%s", kUnreadable);
     return;
   }
+  FileCheck check;
+  check.file = input.file;
+  check.out = FileFindings{&findings, input.path};
   // What the size alone tells comes first, so that the per-file limit never hides it.
-  if (size % kRecordSize != 0 && Shows(check)) {
-    Report(findings, path, "size not a multiple of %d bytes: %lld bytes after the last record",
-           kRecordSize, Wide(size % kRecordSize));
+  if (input.size % kRecordSize != 0) {
+    FileReport(check.out, "size not a multiple of %d bytes: %lld bytes after the last record",
+               kRecordSize, Wide(input.size % kRecordSize));
   }
   const std::int64_t published = PublishedCount(check.file);
-  if (!scaled && size / kRecordSize != published && Shows(check)) {
-    Report(findings, path, "star count %lld, published count %lld", Wide(size / kRecordSize),
-           Wide(published));
+  if (!scaled && input.size / kRecordSize != published) {
+    FileReport(check.out, "star count %lld, published count %lld", Wide(input.size / kRecordSize),
+               Wide(published));
   }
-  std::int64_t bytes_read = 0;
-  std::size_t held = 0;
-  std::int64_t got;
-  while ((got = ReadBytes(file, buffer + held, kBlockSize - held)) > 0) {
-    bytes_read += got;
-    const std::size_t have = held + static_cast<std::size_t>(got);
-    const std::size_t whole = have / kRecordSize;
-    CheckRecords(check, buffer, whole);
-    held = have - whole * kRecordSize;
-    std::memmove(buffer, buffer + whole * kRecordSize, held);
-  }
-  check.totals->stars += check.records;
+  std::int64_t count;
+  while ((count = ReadRecords(input, block)) > 0) CheckRecords(check, block.bytes.get(), count);
+  totals.stars += check.records;
   // These two end the file's findings and are printed past the limit too: each says that
   // the findings above may not be all.
-  if (got < 0) {
+  if (count < 0 && !input.ended_early) {
     Report(findings, path, "%s", kUnreadable);
   } else {
-    ++check.totals->files_checked;
-    if (bytes_read != size) Report(findings, path, "changed while being read");
+    ++totals.files_checked;
+    if (count < 0 || GrewWhileRead(input)) Report(findings, path, "changed while being read");
   }
-  if (check.findings > kPrintedPerFile) {
-    Note("%s: findings not shown: %lld", path, Wide(check.findings - kPrintedPerFile));
-  }
+  FinishFile(check.out);
 }
 
 }  // namespace
 
 int CheckCatalog(const char* directory, bool scaled) {
-  const auto buffer = std::make_unique<std::uint8_t[]>(kBlockSize);
+  RecordBlock block;
   CatalogTotals totals;
   StartProgress("Checking the catalog", kCatalogFiles);
   for (int n = 1; n <= kCatalogFiles; ++n) {
-    FileCheck check;
-    check.file = CatalogFileAt(n);
-    check.path = std::string(directory) + kPathSeparator + check.file.name;
-    check.totals = &totals;
-    CheckFile(check, buffer.get(), scaled);
+    CatalogInput input = OpenCatalogFile(directory, n);
+    CheckFile(totals, input, block, scaled);
     UpdateProgress(n);
   }
   Note("files checked: %d, stars: %lld, findings: %lld", totals.files_checked, Wide(totals.stars),

@@ -10,8 +10,9 @@
 #include "base/file.h"
 #include "base/star_record.h"
 #include "base/zones.h"
-#include "db/file_findings.h"
+#include "db/catalog_walk.h"
 #include "db/progress.h"
+#include "db/zone_reader.h"
 
 namespace ucac2 {
 
@@ -48,54 +49,45 @@ std::int64_t BlockCount(const BlockDigests& digests, int hour, int band) {
 
 namespace {
 
-constexpr std::int64_t kChunkRecords = 5958;     // just under 256 KiB
-constexpr std::int64_t kProbeChunkEntries = 85;  // just under 4 KiB per probed block
-
 // Reads the catalog in reading order and hands every star that has a block to `visit`, as the
 // compiler would file it. With `findings` null, reads without reporting (a second reading).
 template <typename Visit>
 CatalogTally WalkCatalog(const std::string& directory, Findings* findings,
                          std::int64_t* progress_done, Visit visit) {
   CatalogTally tally;
-  const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kChunkRecords * kRecordSize]);
+  RecordBlock block;
   // 64 bits: a hostile catalog may hold more stars than 32 bits count; the compiler would
   // refuse it long before, so the entries of such stars need not be faithful.
   std::int64_t identifier = 0;
   for (int n = 1; n <= kCatalogFiles; ++n) {
-    const CatalogFile file = CatalogFileAt(n);
-    const bool supplement = file.kind == FileKind::kSupplement;
-    if (supplement && file.number == 1) identifier = kFirstSupplementIdentifier - 1;
-    FileFindings out{findings, JoinPath(directory, file.name)};
-    const char* path = out.name.c_str();
+    CatalogInput input = OpenCatalogFile(directory, n);
+    const bool supplement = input.file.kind == FileKind::kSupplement;
+    if (supplement && input.file.number == 1) identifier = kFirstSupplementIdentifier - 1;
+    FileFindings out{findings, input.path};
+    const char* path = input.path.c_str();
     const bool report = findings != nullptr;
-    std::int64_t size = 0;
-    if (!QueryFileSize(path, &size)) {
+    if (input.kind == PathKind::kMissing || input.kind == PathKind::kUnknown) {
       if (report) FileReport(out, "catalog file missing");
       continue;
     }
-    File input = OpenForReading(path);
-    if (!input.is_open()) {
-      if (report) ReportUnopenable(out);
+    if (!input.handle.is_open()) {
+      if (report) {
+        FileReport(out, input.kind == PathKind::kOther ? "not a regular file" : "cannot be opened");
+      }
       continue;
     }
     ++tally.files;
     // Bytes after the last whole record are ignored, as the compiler ignores them.
-    const std::int64_t records = size / kRecordSize;
-    for (std::int64_t record = 0; record < records;) {
-      const std::int64_t chunk =
-          records - record < kChunkRecords ? records - record : kChunkRecords;
-      const auto bytes = static_cast<std::size_t>(chunk * kRecordSize);
-      if (ReadBytes(input, buffer.get(), bytes) != static_cast<std::int64_t>(bytes)) {
-        if (report) ReportUnreadable(out, record * kRecordSize);
-        break;
-      }
-      *progress_done += static_cast<std::int64_t>(bytes);
+    std::int64_t record = 0;
+    std::int64_t count;
+    while ((count = ReadRecords(input, block)) > 0) {
+      *progress_done += count * kRecordSize;
       UpdateProgress(*progress_done);
-      for (std::int64_t i = 0; i < chunk; ++i) {
+      for (std::int64_t i = 0; i < count; ++i) {
         ++record;
         ++identifier;
         StarRecord star;
-        std::memcpy(star.bytes, buffer.get() + i * kRecordSize, kRecordSize);
+        std::memcpy(star.bytes, block.bytes.get() + i * kRecordSize, kRecordSize);
         const int hour = HourZone(RightAscension(star));
         const int band = DeclinationBand(Declination(star));
         if (report && IsSupplementStar(star) != supplement) {
@@ -121,7 +113,8 @@ CatalogTally WalkCatalog(const std::string& directory, Findings* findings,
         visit(hour, band, entry.bytes, path, record);
       }
     }
-    tally.stars += records;
+    if (count < 0 && report) ReportUnreadable(out, RecordsOffset(input));
+    tally.stars += input.size / kRecordSize;
     if (report) FinishFile(out);
   }
   return tally;
@@ -130,43 +123,29 @@ CatalogTally WalkCatalog(const std::string& directory, Findings* findings,
 // A probed block of a zone file, read along with the catalog.
 struct ProbeReader {
   BlockProbe* probe = nullptr;
-  File file;
-  std::unique_ptr<std::uint8_t[]> buffer;
-  std::int64_t read = 0;      // entries of the block read from the file
-  std::int64_t filled = 0;    // entries in the buffer
-  std::int64_t position = 0;  // next entry in the buffer
-  std::int64_t seen = 0;      // entries compared
+  ZoneReader zone;
+  const std::uint8_t* entries = nullptr;  // the block read last
+  std::int64_t filled = 0;                // entries in it
+  std::int64_t position = 0;              // next entry in it
+  std::int64_t seen = 0;                  // entries compared
   bool failed = false;
 };
 
 // The next entry of the block, or null at its end or on a read failure.
 const std::uint8_t* NextEntry(ProbeReader& reader) {
   if (reader.position == reader.filled) {
-    const std::int64_t left = reader.probe->entries - reader.read;
-    if (left <= 0) return nullptr;
-    const std::int64_t chunk = left < kProbeChunkEntries ? left : kProbeChunkEntries;
-    const auto bytes = static_cast<std::size_t>(chunk * kEntrySize);
-    if (ReadBytes(reader.file, reader.buffer.get(), bytes) != static_cast<std::int64_t>(bytes)) {
-      reader.failed = true;
+    const std::int64_t count = NextEntries(reader.zone, &reader.entries);
+    if (count <= 0) {
+      reader.failed = count < 0;
       return nullptr;
     }
-    reader.read += chunk;
-    reader.filled = chunk;
+    reader.filled = count;
     reader.position = 0;
   }
-  return reader.buffer.get() + kEntrySize * reader.position++;
+  return reader.entries + kEntrySize * reader.position++;
 }
 
 }  // namespace
-
-std::int64_t CatalogBytes(const std::string& directory) {
-  std::int64_t total = 0;
-  for (int n = 1; n <= kCatalogFiles; ++n) {
-    std::int64_t size = 0;
-    if (QueryFileSize(JoinPath(directory, CatalogFileAt(n).name).c_str(), &size)) total += size;
-  }
-  return total;
-}
 
 CatalogTally DigestCatalog(const std::string& directory, BlockDigests& digests, Findings& findings,
                            std::int64_t* progress_done) {
@@ -185,12 +164,12 @@ void LocateDifferences(const std::string& directory, std::vector<BlockProbe>& pr
   for (std::size_t i = 0; i < probes.size(); ++i) {
     ProbeReader& reader = readers[i];
     reader.probe = &probes[i];
-    reader.buffer.reset(new std::uint8_t[kProbeChunkEntries * kEntrySize]);
-    reader.file = OpenForReading(probes[i].zone_path.c_str());
-    if (!reader.file.is_open() || !SeekTo(reader.file, probes[i].offset)) {
+    // The head is read again: the file may have changed since it was checked.
+    if (OpenZone(probes[i].zone_path, reader.zone) != ZoneOpening::kOpened) {
       reader.failed = true;
       continue;
     }
+    StartEntries(reader.zone, probes[i].first_entry, probes[i].entries);
     probed[probes[i].hour][probes[i].band] = static_cast<int>(i);
   }
   WalkCatalog(

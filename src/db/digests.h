@@ -37,9 +37,6 @@ struct CatalogTally {
   std::int64_t stars = 0;
 };
 
-/// The total size of the catalog's files in `directory` that exist, for the progress line.
-std::int64_t CatalogBytes(const std::string& directory);
-
 /// Reads the catalog in `directory` once, in reading order, numbering its stars as the
 /// compiler does, and appends each star's entry to its block in `digests`. Reports a file
 /// missing, not a regular file or unreadable, and a star the compilation would stop at (no
@@ -51,9 +48,9 @@ CatalogTally DigestCatalog(const std::string& directory, BlockDigests& digests, 
 struct BlockProbe {
   int hour = 0;
   int band = 0;
-  std::string zone_path;     // the zone file
-  std::int64_t offset = 0;   // of the block's first entry in it
-  std::int64_t entries = 0;  // in the block
+  std::string zone_path;         // the zone file
+  std::int64_t first_entry = 0;  // the block's first, among the file's entries
+  std::int64_t entries = 0;      // in the block
   // Filled in by LocateDifferences.
   bool located = false;
   std::int64_t entry = 0;    // 0-based entry of the first difference

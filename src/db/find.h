@@ -1,34 +1,13 @@
-// Finding the stars of a region of the sky in the database: a cone around a centre or a box
-// of right ascension and declination, read from only the band blocks that can hold them.
+// Finding the stars of a region of the sky in the database, read from only the band blocks
+// that can hold them.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "base/zones.h"
-#include "db/angles.h"
+#include "db/region.h"
 
 namespace ucac2 {
-
-enum class RegionKind { kCone, kBox };
-
-/// A region as given: a cone (`ra`, `dec`, `radius`) or a box from `ra_first` eastward to
-/// `ra_last` (across 0 hours when `ra_first` is the larger) and from `dec_low` to `dec_high`.
-/// Every edge belongs to the region.
-struct Region {
-  RegionKind kind = RegionKind::kCone;
-  Angle ra, dec, radius;
-  Angle ra_first, ra_last, dec_low, dec_high;
-};
-
-/// For each hour and band of the database, whether its block is read.
-struct BlockSet {
-  bool read[kHourZones][kBands] = {};
-};
-
-/// The blocks that can hold a star of `region`, with a margin over the few milliarcseconds by
-/// which the zone borders stray from the multiples of 15 and 10 degrees.
-BlockSet SelectBlocks(const Region& region);
 
 /// Prints on the standard output the CSV of the stars of `region` found in the database in
 /// folder `db`: a cone's by distance from the centre, a box's by right ascension counted

@@ -7,8 +7,10 @@
 
 #include "base/catalog_files.h"
 #include "base/file.h"
+#include "base/sky.h"
 #include "base/star_record.h"
-#include "db/open_zone_file.h"
+#include "db/catalog_walk.h"
+#include "db/zone_reader.h"
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #define STBI_WRITE_NO_STDIO
@@ -17,10 +19,6 @@
 namespace ucac2 {
 namespace {
 
-constexpr std::int64_t kFullCircleMas = 1296000000;
-constexpr std::int64_t kPoleMas = 324000000;
-constexpr std::size_t kReadEntries = 5461;  // just under 256 KiB of entries a read
-constexpr std::size_t kReadRecords = 5957;  // just under 256 KiB of records a read
 constexpr int kChannels = 3;
 constexpr int kHourLines = 12;  // every 2 hours
 constexpr int kDecLines = 6;    // every 30 degrees
@@ -75,62 +73,55 @@ SkyMap MakeSkyMap(int width) {
 void CountStar(SkyMap& map, std::int32_t ra, std::int32_t dec) {
   if (ra < 0 || ra >= kFullCircleMas || dec < -kPoleMas || dec > kPoleMas) return;
   const std::int64_t column = map.width - 1 - std::int64_t{ra} * map.width / kFullCircleMas;
-  std::int64_t row = (kPoleMas - dec) * map.height / (2 * kPoleMas);
+  std::int64_t row = (std::int64_t{kPoleMas} - dec) * map.height / (2 * std::int64_t{kPoleMas});
   if (row == map.height) row = map.height - 1;  // the south pole itself
   ++map.counts[static_cast<std::size_t>(row * map.width + column)];
 }
 
 bool CountDatabase(SkyMap& map, const std::string& db, Findings& findings) {
-  std::vector<std::uint8_t> buffer(kReadEntries * kEntrySize);
   for (int hour = 0; hour < kHourZones; ++hour) {
-    const std::string path = ZoneFilePath(db, hour);
-    File file;
-    ZoneHead head;
-    if (!OpenZoneFile(path.c_str(), &file, &head, findings)) return false;
+    ZoneReader zone;
+    if (!OpenZoneForQuery(db, hour, zone, findings)) return false;
     // The blocks follow the head one after another: the whole rest of the file is entries.
-    auto left = static_cast<std::size_t>(head.hour_count);
-    while (left > 0) {
-      const std::size_t count = std::min(left, kReadEntries);
-      const std::size_t size = count * kEntrySize;
-      if (ReadBytes(file, buffer.data(), size) != static_cast<std::int64_t>(size)) {
-        Report(findings, path.c_str(), "cannot be read");
-        return false;
-      }
-      for (std::size_t i = 0; i < count; ++i) {
-        const std::uint8_t* record = buffer.data() + i * kEntrySize + kIdentifierSize;
+    StartEntries(zone, 0, zone.head.hour_count);
+    const std::uint8_t* entries = nullptr;
+    std::int64_t count;
+    while ((count = NextEntries(zone, &entries)) > 0) {
+      for (std::int64_t i = 0; i < count; ++i) {
+        const std::uint8_t* record = entries + i * kEntrySize + kIdentifierSize;
         CountStar(map, LoadLE32(record + kRightAscensionOffset),
                   LoadLE32(record + kDeclinationOffset));
       }
-      left -= count;
+    }
+    if (count < 0) {
+      Report(findings, zone.path.c_str(), "cannot be read");
+      return false;
     }
   }
   return true;
 }
 
 bool CountCatalog(SkyMap& map, const std::string& catalog, Findings& findings) {
-  std::vector<std::uint8_t> buffer(kReadRecords * kRecordSize);
+  RecordBlock block;
   for (int n = 1; n <= kCatalogFiles; ++n) {
-    const std::string path = PathIn(catalog, CatalogFileAt(n).name);
-    File file = OpenForReading(path.c_str());
-    if (!file.is_open()) {
+    CatalogInput input = OpenCatalogFile(catalog, n);
+    if (!input.handle.is_open()) {
       // Still drawn, but a finding: the picture lacks what the catalog should hold.
-      Report(findings, path.c_str(), "missing or unreadable, shown as an empty strip");
+      Report(findings, input.path.c_str(), "missing or unreadable, shown as an empty strip");
       continue;
     }
-    for (;;) {
-      const std::int64_t got = ReadBytes(file, buffer.data(), buffer.size());
-      if (got < 0) {
-        Report(findings, path.c_str(), "cannot be read");
-        return false;
-      }
-      // A piece of a record at the end counts nothing.
-      const auto records = static_cast<std::size_t>(got) / kRecordSize;
-      for (std::size_t i = 0; i < records; ++i) {
-        const std::uint8_t* record = buffer.data() + i * kRecordSize;
+    // A piece of a record at the end counts nothing.
+    std::int64_t count;
+    while ((count = ReadRecords(input, block)) > 0) {
+      for (std::int64_t i = 0; i < count; ++i) {
+        const std::uint8_t* record = block.bytes.get() + i * kRecordSize;
         CountStar(map, LoadLE32(record + kRightAscensionOffset),
                   LoadLE32(record + kDeclinationOffset));
       }
-      if (static_cast<std::size_t>(got) < buffer.size()) break;
+    }
+    if (count < 0 && !input.ended_early) {
+      Report(findings, input.path.c_str(), "cannot be read");
+      return false;
     }
   }
   return true;

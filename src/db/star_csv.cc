@@ -1,10 +1,12 @@
-// The CSV line of a star, written with integer arithmetic: every field is an integer count of
-// its unit on disk, so each decimal printed is exact (the degrees of a position round to 9
-// decimals, which still give back the exact milliarcseconds).
+// The CSV line of a star, written through the record's field table with integer arithmetic:
+// every field is an integer count of its unit on disk, so each decimal printed is exact (the
+// degrees of a position round to 9 decimals, which still give back the exact
+// milliarcseconds).
 #include "db/star_csv.h"
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "base/catalog_files.h"
@@ -13,50 +15,25 @@
 namespace ucac2 {
 namespace {
 
-// Offsets of the record's items within an entry (behind the 4-byte identifier).
-constexpr int kMagOffset = kIdentifierSize + 8;
-constexpr int kErrorRaOffset = kIdentifierSize + 10;
-constexpr int kErrorDecOffset = kIdentifierSize + 11;
-constexpr int kObservationsOffset = kIdentifierSize + 12;
-constexpr int kErrorPositionOffset = kIdentifierSize + 13;
-constexpr int kCatalogsOffset = kIdentifierSize + 14;
-constexpr int kCflgOffset = kIdentifierSize + kFlagOffset;
-constexpr int kEpochRaOffset = kIdentifierSize + 16;
-constexpr int kEpochDecOffset = kIdentifierSize + 18;
-constexpr int kMotionRaOffset = kIdentifierSize + 20;
-constexpr int kMotionDecOffset = kIdentifierSize + 24;
-constexpr int kErrorMotionRaOffset = kIdentifierSize + 28;
-constexpr int kErrorMotionDecOffset = kIdentifierSize + 29;
-constexpr int kFitRaOffset = kIdentifierSize + 30;
-constexpr int kFitDecOffset = kIdentifierSize + 31;
-constexpr int kTwoMassIdOffset = kIdentifierSize + 32;
-constexpr int kTwoMassJOffset = kIdentifierSize + 36;
-constexpr int kTwoMassHOffset = kIdentifierSize + 38;
-constexpr int kTwoMassKsOffset = kIdentifierSize + 40;
-constexpr int kTwoMassPhotometryOffset = kIdentifierSize + 42;
-constexpr int kTwoMassContaminationOffset = kIdentifierSize + 43;
+constexpr int kDistanceDecimals = 6;                // microarcseconds
+constexpr std::int64_t kSupplementEpochScale = 10;  // the supplement's epochs are hundredths
 
-constexpr int kByteOffset = 127;           // several 1-byte items are stored as value - 127
-constexpr std::int64_t kEpochBase = 1975;  // epochs are stored as years after 1975
-
-const char* const kHeader =
-    "id,ra,dec,u2r_mag,e_ra_m,e_de_m,nobs,e_pos,ncat,cflg,ep_ra_m,ep_de_m,pm_ra,pm_de,"
-    "e_pm_ra,e_pm_de,q_pm_ra,q_pm_de,2m_id,2m_j,2m_h,2m_ks,2m_ph,2m_cc";
-
-std::int64_t Signed8(const std::uint8_t* entry, int offset) {
-  return static_cast<std::int8_t>(entry[offset]);
+// The header line: the identifier, then every field of the record by its table name.
+std::string HeaderLine(bool with_distance) {
+  std::string line = "id";
+  for (const RecordField& field : kRecordFields) {
+    line += ',';
+    line += field.name;
+  }
+  if (with_distance) line += ",dist_arcsec";
+  return line + "\n";
 }
 
-std::int64_t Offset8(const std::uint8_t* entry, int offset) {
-  return Signed8(entry, offset) + kByteOffset;
+std::int64_t PowerOfTen(int exponent) {
+  std::int64_t scale = 1;
+  for (int i = 0; i < exponent; ++i) scale *= 10;
+  return scale;
 }
-
-std::int64_t Signed16(const std::uint8_t* entry, int offset) {
-  return static_cast<std::int16_t>(
-      static_cast<std::uint16_t>(entry[offset] | (entry[offset + 1] << 8)));
-}
-
-std::int64_t Signed32(const std::uint8_t* entry, int offset) { return LoadLE32(entry + offset); }
 
 /// Appends text and the separating comma to a line being written.
 struct LineWriter {
@@ -69,8 +46,7 @@ struct LineWriter {
 
   // `value` counts units of 10^-decimals.
   void Fixed(std::int64_t value, int decimals) {
-    std::int64_t scale = 1;
-    for (int i = 0; i < decimals; ++i) scale *= 10;
+    const std::int64_t scale = PowerOfTen(decimals);
     std::uint64_t magnitude =
         value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     if (value < 0) *p++ = '-';
@@ -97,49 +73,57 @@ struct LineWriter {
 }  // namespace
 
 const char* StarCsvHeader(bool with_distance) {
-  static const std::string plain = std::string(kHeader) + "\n";
-  static const std::string with = std::string(kHeader) + ",dist_arcsec\n";
+  static const std::string plain = HeaderLine(false);
+  static const std::string with = HeaderLine(true);
   return with_distance ? with.c_str() : plain.c_str();
 }
 
 std::size_t FormatStarLine(const std::uint8_t* entry, bool with_distance, double distance_arcsec,
                            char* out) {
   LineWriter line{out};
-  const std::int64_t id = Signed32(entry, 0);
+  const std::int64_t id = LoadLE32(entry);
   line.Integer(id);
-  line.Degrees(Signed32(entry, kIdentifierSize + kRightAscensionOffset));
-  line.Degrees(Signed32(entry, kIdentifierSize + kDeclinationOffset));
-  line.Fixed(Signed16(entry, kMagOffset), 2);
-  line.Integer(Offset8(entry, kErrorRaOffset));
-  line.Integer(Offset8(entry, kErrorDecOffset));
-  line.Integer(Signed8(entry, kObservationsOffset));
-  line.Integer(Offset8(entry, kErrorPositionOffset));
-  line.Integer(Signed8(entry, kCatalogsOffset));
-  line.Integer(entry[kCflgOffset]);
-  // Epochs: thousandths of a year after 1975; the supplement's are hundredths.
-  const std::int64_t epoch_scale = id >= kFirstSupplementIdentifier ? 10 : 1;
-  line.Fixed(kEpochBase * 1000 + Signed16(entry, kEpochRaOffset) * epoch_scale, 3);
-  line.Fixed(kEpochBase * 1000 + Signed16(entry, kEpochDecOffset) * epoch_scale, 3);
-  line.Fixed(Signed32(entry, kMotionRaOffset), 1);
-  line.Fixed(Signed32(entry, kMotionDecOffset), 1);
-  line.Fixed(Offset8(entry, kErrorMotionRaOffset), 1);
-  line.Fixed(Offset8(entry, kErrorMotionDecOffset), 1);
-  // The goodness of fit counts twentieths: five hundredths each.
-  line.Fixed(Offset8(entry, kFitRaOffset) * 5, 2);
-  line.Fixed(Offset8(entry, kFitDecOffset) * 5, 2);
-  line.Integer(Signed32(entry, kTwoMassIdOffset));
-  line.Fixed(Signed16(entry, kTwoMassJOffset), 3);
-  line.Fixed(Signed16(entry, kTwoMassHOffset), 3);
-  line.Fixed(Signed16(entry, kTwoMassKsOffset), 3);
-  line.Integer(Offset8(entry, kTwoMassPhotometryOffset));
-  line.Integer(Offset8(entry, kTwoMassContaminationOffset));
+  const std::uint8_t* record = entry + kIdentifierSize;
+  const std::int64_t epoch_scale = id >= kFirstSupplementIdentifier ? kSupplementEpochScale : 1;
+  for (const RecordField& field : kRecordFields) {
+    const std::int64_t value = FieldValue(field, record);
+    switch (field.form) {
+      case FieldForm::kInteger:
+        line.Integer(value);
+        break;
+      case FieldForm::kFixed:
+        line.Fixed(value * field.scale, field.decimals);
+        break;
+      case FieldForm::kDegrees:
+        line.Degrees(value);
+        break;
+      case FieldForm::kEpoch:
+        line.Fixed(kEpochBase * PowerOfTen(field.decimals) + value * field.scale * epoch_scale,
+                   field.decimals);
+        break;
+    }
+  }
   if (with_distance) {
-    // Microarcseconds: far below the milliarcsecond of the positions, and cheap to print.
-    line.Fixed(std::llround(distance_arcsec * 1e6), 6);
+    line.Fixed(std::llround(distance_arcsec * static_cast<double>(PowerOfTen(kDistanceDecimals))),
+               kDistanceDecimals);
   }
   --line.p;  // the last comma
   *line.p++ = '\n';
   return static_cast<std::size_t>(line.p - out);
+}
+
+void WriteStarLine(StarCsvOutput& out, const std::uint8_t* entry, double distance_arcsec) {
+  if (out.used + kMaxStarLineSize > out.buffer.size()) FlushStarLines(out);
+  out.used +=
+      FormatStarLine(entry, out.with_distance, distance_arcsec, out.buffer.data() + out.used);
+}
+
+bool FlushStarLines(StarCsvOutput& out) {
+  if (out.used > 0 && std::fwrite(out.buffer.data(), 1, out.used, stdout) != out.used) {
+    out.failed = true;
+  }
+  out.used = 0;
+  return !out.failed;
 }
 
 }  // namespace ucac2

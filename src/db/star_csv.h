@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace ucac2 {
 
@@ -18,5 +19,19 @@ const char* StarCsvHeader(bool with_distance);
 /// `with_distance`.
 std::size_t FormatStarLine(const std::uint8_t* entry, bool with_distance, double distance_arcsec,
                            char* out);
+
+/// Star lines on their way to the standard output, written a buffer at a time.
+struct StarCsvOutput {
+  std::vector<char> buffer = std::vector<char>(std::size_t{1} << 16);
+  std::size_t used = 0;
+  bool with_distance = false;
+  bool failed = false;  // a write failed
+};
+
+/// Adds the line of the entry at `entry` (its distance appended when `with_distance`).
+void WriteStarLine(StarCsvOutput& out, const std::uint8_t* entry, double distance_arcsec);
+
+/// Writes out the lines held. False when this or any earlier write failed.
+bool FlushStarLines(StarCsvOutput& out);
 
 }  // namespace ucac2

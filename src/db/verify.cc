@@ -12,17 +12,19 @@
 
 #include "base/catalog_files.h"
 #include "base/file.h"
+#include "base/paths.h"
 #include "base/star_record.h"
 #include "base/zone_file.h"
 #include "base/zones.h"
+#include "db/catalog_walk.h"
 #include "db/digests.h"
-#include "db/file_findings.h"
+#include "db/findings.h"
 #include "db/progress.h"
+#include "db/zone_reader.h"
 
 namespace ucac2 {
 namespace {
 
-constexpr std::int64_t kChunkEntries = 5461;  // just under 256 KiB
 // The identifier bitmaps: one for the main range and one for the supplement's, of one bit
 // per entry on disk each, at most this many bits (7 MiB). Only the pages that identifiers
 // touch become resident: (n + m) / 8 bytes for a sound database, 6 MB for the real one.
@@ -47,10 +49,8 @@ struct Zone {
   int hour = 0;
   FileFindings out;
   bool present = false;  // its head was read
-  std::int64_t size = 0;
-  ZoneHead head;
-  bool laid_out = false;     // its head fits it: the blocks stand where the index says
-  std::int64_t entries = 0;  // whole entries after the head
+  ZoneReader reader;     // its head, and whether it fits the file (the blocks stand where the
+                         // index says)
 };
 using Zones = std::array<Zone, kHourZones>;
 
@@ -117,7 +117,7 @@ struct Place {
 
   const char* Text() {
     if (text[0] != '\0') return text;
-    if (zone->laid_out) {
+    if (zone->reader.fits) {
       std::snprintf(text, sizeof text, "band %d, entry %lld", band,
                     static_cast<long long>(index) + 1);
     } else {
@@ -128,32 +128,28 @@ struct Place {
   }
 };
 
-// Reads the entries of a zone file in fixed blocks and hands each to `visit` with its band
-// (the index's block, or, when the head does not fit the file, the band its declination
-// gives, kNoZone included), its place in that block's run and in the file. Returns -1, or
-// the offset at which reading failed.
+// Hands each entry of a zone file to `visit` with its band (the index's block, or, when the
+// head does not fit the file, the band its declination gives, kNoZone included), its place in
+// that block's run and in the file. Returns -1, or the offset at which reading failed.
 template <typename Visit>
-std::int64_t ForEachEntry(const Zone& zone, std::uint8_t* buffer, std::int64_t* progress_done,
-                          Visit visit) {
-  File file = OpenForReading(zone.out.name.c_str());
-  if (!file.is_open() || !SeekTo(file, kFirstBlockOffset)) return kFirstBlockOffset;
+std::int64_t ForEachEntry(Zone& zone, std::int64_t* progress_done, Visit visit) {
+  ZoneReader& reader = zone.reader;
+  const bool laid_out = reader.fits;
   int band = 0;
   int run_band = kNoZone - 1;
   std::int64_t index = 0;
-  for (std::int64_t done = 0; done < zone.entries;) {
-    const std::int64_t left = zone.entries - done;
-    const std::int64_t chunk = left < kChunkEntries ? left : kChunkEntries;
-    const auto bytes = static_cast<std::size_t>(chunk * kEntrySize);
-    if (ReadBytes(file, buffer, bytes) != static_cast<std::int64_t>(bytes)) {
-      return kFirstBlockOffset + done * kEntrySize;
-    }
-    *progress_done += static_cast<std::int64_t>(bytes);
+  std::int64_t done = 0;
+  StartEntries(reader, 0, reader.entries);
+  const std::uint8_t* entries = nullptr;
+  std::int64_t count;
+  while ((count = NextEntries(reader, &entries)) > 0) {
+    *progress_done += count * kEntrySize;
     UpdateProgress(*progress_done);
-    for (std::int64_t i = 0; i < chunk; ++i, ++done, ++index) {
-      const std::uint8_t* entry = buffer + i * kEntrySize;
-      if (zone.laid_out) {
+    for (std::int64_t i = 0; i < count; ++i, ++done, ++index) {
+      const std::uint8_t* entry = entries + i * kEntrySize;
+      if (laid_out) {
         // The counts add up to the entries: a band remains for every entry.
-        while (index == zone.head.counts[band]) {
+        while (index == reader.head.counts[band]) {
           ++band;
           index = 0;
         }
@@ -167,38 +163,35 @@ std::int64_t ForEachEntry(const Zone& zone, std::uint8_t* buffer, std::int64_t* 
       visit(band, index, done, entry);
     }
   }
-  return -1;
+  return count < 0 ? NextEntryOffset(reader) : -1;
 }
 
 void ReadHead(Zone& zone) {
-  const char* path = zone.out.name.c_str();
-  if (!QueryFileSize(path, &zone.size)) {
-    FileReport(zone.out, "zone file missing");
-    return;
+  switch (OpenZone(zone.out.name, zone.reader)) {
+    case ZoneOpening::kMissing:
+      FileReport(zone.out, "zone file missing");
+      return;
+    case ZoneOpening::kNotRegular:
+      FileReport(zone.out, "not a regular file");
+      return;
+    case ZoneOpening::kUnopenable:
+      FileReport(zone.out, "cannot be opened");
+      return;
+    case ZoneOpening::kShort:
+      FileReport(zone.out, "%lld bytes, shorter than the %d-byte head",
+                 static_cast<long long>(zone.reader.size), kFirstBlockOffset);
+      return;
+    case ZoneOpening::kUnreadable:
+      ReportUnreadable(zone.out, 0);
+      return;
+    case ZoneOpening::kOpened:
+      zone.present = true;
+      return;
   }
-  File file = OpenForReading(path);
-  if (!file.is_open()) {
-    ReportUnopenable(zone.out);
-    return;
-  }
-  if (zone.size < kFirstBlockOffset) {
-    FileReport(zone.out, "%lld bytes, shorter than the %d-byte head",
-               static_cast<long long>(zone.size), kFirstBlockOffset);
-    return;
-  }
-  std::uint8_t bytes[kFirstBlockOffset];
-  if (ReadBytes(file, bytes, sizeof bytes) != kFirstBlockOffset) {
-    ReportUnreadable(zone.out, 0);
-    return;
-  }
-  zone.head = DecodeZoneHead(bytes);
-  zone.present = true;
-  zone.entries = (zone.size - kFirstBlockOffset) / kEntrySize;
-  zone.laid_out = ZoneHeadFitsFile(zone.head, zone.size);
 }
 
 void CheckHead(Zone& zone) {
-  const ZoneHead& head = zone.head;
+  const ZoneHead& head = zone.reader.head;
   if (head.hour_count < 0) {
     FileReport(zone.out, "hour count %ld is negative", static_cast<long>(head.hour_count));
   }
@@ -224,9 +217,9 @@ void CheckHead(Zone& zone) {
   }
   const std::int64_t implied =
       kFirstBlockOffset + std::int64_t{kEntrySize} * std::int64_t{head.hour_count};
-  if (zone.size != implied) {
+  if (zone.reader.size != implied) {
     FileReport(zone.out, "%lld bytes, its hour count implies %lld",
-               static_cast<long long>(zone.size), static_cast<long long>(implied));
+               static_cast<long long>(zone.reader.size), static_cast<long long>(implied));
   }
 }
 
@@ -240,11 +233,12 @@ std::int32_t MajorityTotal(const Zones& zones, bool all_present, std::int64_t ho
     if (!zone.present) continue;
     int votes = 0;
     for (const Zone& other : zones) {
-      if (other.present && other.head.catalog_total == zone.head.catalog_total) ++votes;
+      if (other.present && other.reader.head.catalog_total == zone.reader.head.catalog_total)
+        ++votes;
     }
-    const bool adds_up = all_present && zone.head.catalog_total == hour_sum;
+    const bool adds_up = all_present && zone.reader.head.catalog_total == hour_sum;
     if (votes > best_votes || (votes == best_votes && adds_up && !best_adds_up)) {
-      best = zone.head.catalog_total;
+      best = zone.reader.head.catalog_total;
       best_votes = votes;
       best_adds_up = adds_up;
     }
@@ -258,14 +252,14 @@ std::int32_t CheckTotals(Zones& zones, Findings& findings, const std::string& da
   std::int64_t hour_sum = 0;
   for (const Zone& zone : zones) {
     all_present = all_present && zone.present;
-    all_laid_out = all_laid_out && zone.laid_out;
-    if (zone.present) hour_sum += zone.head.hour_count;
+    all_laid_out = all_laid_out && zone.reader.fits;
+    if (zone.present) hour_sum += zone.reader.head.hour_count;
   }
   const std::int32_t total = MajorityTotal(zones, all_present, hour_sum);
   for (Zone& zone : zones) {
-    if (zone.present && zone.head.catalog_total != total) {
+    if (zone.present && zone.reader.head.catalog_total != total) {
       FileReport(zone.out, "catalog total %ld, the other zone files say %ld",
-                 static_cast<long>(zone.head.catalog_total), static_cast<long>(total));
+                 static_cast<long>(zone.reader.head.catalog_total), static_cast<long>(total));
     }
   }
   // A head that does not fit its file has been reported; its hour count proves nothing.
@@ -302,12 +296,11 @@ void CheckIdentifier(Identifiers& ids, Zone& zone, Place& where, std::int32_t id
   }
 }
 
-void ScanZone(Zone& zone, Identifiers& ids, BlockDigests* digests, std::uint8_t* buffer,
-              std::int64_t* progress_done) {
+void ScanZone(Zone& zone, Identifiers& ids, BlockDigests* digests, std::int64_t* progress_done) {
   std::int32_t previous = 0;
   int previous_band = kNoZone;
   const std::int64_t failed = ForEachEntry(
-      zone, buffer, progress_done,
+      zone, progress_done,
       [&](int band, std::int64_t index, std::int64_t in_file, const std::uint8_t* entry) {
         Place where{&zone, band, index, in_file};
         const std::uint8_t* record = entry + kIdentifierSize;
@@ -318,7 +311,7 @@ void ScanZone(Zone& zone, Identifiers& ids, BlockDigests* digests, std::uint8_t*
           FileReport(zone.out, "%s: right ascension %ld mas is not in hour %d", where.Text(),
                      static_cast<long>(ra), zone.hour);
         }
-        if (zone.laid_out) {
+        if (zone.reader.fits) {
           if (DeclinationBand(dec) != band) {
             FileReport(zone.out, "%s: declination %ld mas is not in band %d", where.Text(),
                        static_cast<long>(dec), band);
@@ -370,20 +363,20 @@ void CollectRuns(const Bitmap& bitmap, std::int64_t top, bool supplement,
   }
 }
 
-void ReportMissing(Zones& zones, Identifiers& ids, Findings& findings, const std::string& database,
-                   std::uint8_t* buffer) {
+void ReportMissing(Zones& zones, Identifiers& ids, Findings& findings,
+                   const std::string& database) {
   std::vector<MissingRun> runs;
   std::int64_t more = 0;
   CollectRuns(ids.main, ids.main_top, false, runs, &more);
   CollectRuns(ids.supplement, ids.supplement_top, true, runs, &more);
   if (runs.empty()) return;
   std::int64_t bytes = 0;
-  for (const Zone& zone : zones) bytes += zone.entries * kEntrySize;
+  for (const Zone& zone : zones) bytes += zone.reader.entries * kEntrySize;
   StartProgress("Looking for the missing identifiers' neighbours", bytes);
   std::int64_t done = 0;
   for (Zone& zone : zones) {
     if (!zone.present) continue;
-    ForEachEntry(zone, buffer, &done,
+    ForEachEntry(zone, &done,
                  [&](int band, std::int64_t index, std::int64_t, const std::uint8_t* entry) {
                    const std::int32_t identifier = LoadLE32(entry);
                    for (MissingRun& run : runs) {
@@ -421,7 +414,7 @@ void ReportMissing(Zones& zones, Identifiers& ids, Findings& findings, const std
 }
 
 void CheckIdentifiers(Zones& zones, Identifiers& ids, Findings& findings,
-                      const std::string& database, std::uint8_t* buffer) {
+                      const std::string& database) {
   if (!ids.marking) return;
   for (const Zone& zone : zones) {
     // The entries of an unread file are unknown: their identifiers would all be missing.
@@ -430,7 +423,7 @@ void CheckIdentifiers(Zones& zones, Identifiers& ids, Findings& findings,
       return;
     }
   }
-  ReportMissing(zones, ids, findings, database, buffer);
+  ReportMissing(zones, ids, findings, database);
 }
 
 // The hour a report line depends on; kAllHours for the totals, kNoHour for a constant line.
@@ -464,13 +457,13 @@ void CheckReport(const Zones& zones, Findings& findings, const std::string& data
   std::int64_t hour_sum = 0;
   bool all_usable = true;
   for (const Zone& zone : zones) {
-    all_usable = all_usable && zone.laid_out;
-    if (!zone.laid_out) continue;
-    hour_counts[zone.hour] = zone.head.hour_count;
-    hour_sum += zone.head.hour_count;
+    all_usable = all_usable && zone.reader.fits;
+    if (!zone.reader.fits) continue;
+    hour_counts[zone.hour] = zone.reader.head.hour_count;
+    hour_sum += zone.reader.head.hour_count;
     for (int b = 0; b < kBands; ++b) {
-      offsets[zone.hour][b] = zone.head.offsets[b];
-      counts[zone.hour][b] = zone.head.counts[b];
+      offsets[zone.hour][b] = zone.reader.head.offsets[b];
+      counts[zone.hour][b] = zone.reader.head.counts[b];
     }
   }
   std::vector<std::string> expected;
@@ -486,13 +479,15 @@ void CheckReport(const Zones& zones, Findings& findings, const std::string& data
   FileFindings out{&findings, JoinPath(database, kReportName)};
   const char* path = out.name.c_str();
   std::int64_t size = 0;
-  if (!QueryFileSize(path, &size)) {
+  const PathKind kind = QueryPathKind(path, &size);
+  if (kind == PathKind::kMissing || kind == PathKind::kUnknown) {
     FileReport(out, "report missing");
     return;
   }
-  File file = OpenForReading(path);
+  File file;
+  if (kind == PathKind::kRegularFile) file = OpenForReading(path);
   if (!file.is_open()) {
-    ReportUnopenable(out);
+    FileReport(out, kind == PathKind::kOther ? "not a regular file" : "cannot be opened");
     return;
   }
   const std::size_t wanted = static_cast<std::uint64_t>(size) < expected_size + kReportSlack
@@ -516,7 +511,7 @@ void CheckReport(const Zones& zones, Findings& findings, const std::string& data
     const int hour = LineHour(i);
     const bool usable =
         hour == kNoHour ||
-        (hour == kAllHours ? all_usable : zones[static_cast<std::size_t>(hour)].laid_out);
+        (hour == kAllHours ? all_usable : zones[static_cast<std::size_t>(hour)].reader.fits);
     if (usable && actual.compare(position, next - position, expected[i]) != 0) {
       FileReport(out, "line %lld reads \"%s\", the zone files imply \"%s\"",
                  static_cast<long long>(i) + 1,
@@ -576,13 +571,13 @@ void CompareWithCatalog(Zones& zones, const BlockDigests& stored, const std::str
         continue;
       }
       differing.emplace_back(zone.hour, b);
-      if (zone.laid_out && probes.size() < kMaxProbes) {
+      if (zone.reader.fits && probes.size() < kMaxProbes) {
         BlockProbe probe;
         probe.hour = zone.hour;
         probe.band = b;
         probe.zone_path = zone.out.name;
-        probe.offset = zone.head.offsets[b];
-        probe.entries = zone.head.counts[b];
+        probe.first_entry = (zone.reader.head.offsets[b] - kFirstBlockOffset) / kEntrySize;
+        probe.entries = zone.reader.head.counts[b];
         probes.push_back(probe);
       }
     }
@@ -645,8 +640,8 @@ Findings VerifyDatabase(const VerifyRequest& request) {
     if (!zone.present) continue;
     ++present;
     CheckHead(zone);
-    zone_bytes += zone.entries * kEntrySize;
-    entries += zone.entries;
+    zone_bytes += zone.reader.entries * kEntrySize;
+    entries += zone.reader.entries;
   }
   const std::int32_t total = CheckTotals(zones, findings, database);
 
@@ -664,13 +659,12 @@ Findings VerifyDatabase(const VerifyRequest& request) {
   }
   BlockDigestsPtr stored;
   if (with_catalog) stored = NewBlockDigests();
-  const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kChunkEntries * kEntrySize]);
   StartProgress("Checking the zone files", zone_bytes);
   std::int64_t done = 0;
   for (Zone& zone : zones) {
-    if (zone.present) ScanZone(zone, ids, stored.get(), buffer.get(), &done);
+    if (zone.present) ScanZone(zone, ids, stored.get(), &done);
   }
-  CheckIdentifiers(zones, ids, findings, database, buffer.get());
+  CheckIdentifiers(zones, ids, findings, database);
   CheckReport(zones, findings, database);
 
   int catalog_files = 0;
@@ -680,15 +674,16 @@ Findings VerifyDatabase(const VerifyRequest& request) {
   }
   for (Zone& zone : zones) FinishFile(zone.out);
   ClearProgress();
+  const auto found = static_cast<long long>(findings.total);
   if (with_catalog) {
     Note(
         "%d zone files and info.txt checked against %d catalog files: %lld entries, %lld stars, "
-        "%lld findings",
+        "%lld %s",
         present, catalog_files, static_cast<long long>(entries),
-        static_cast<long long>(catalog_stars), static_cast<long long>(findings.total));
+        static_cast<long long>(catalog_stars), found, FindingsWord(found));
   } else {
-    Note("%d zone files and info.txt checked: %lld entries, %lld findings", present,
-         static_cast<long long>(entries), static_cast<long long>(findings.total));
+    Note("%d zone files and info.txt checked: %lld entries, %lld %s", present,
+         static_cast<long long>(entries), found, FindingsWord(found));
   }
   return findings;
 }

@@ -5,8 +5,8 @@
 #include "compile/compile_job.h"
 #include "compile/console.h"
 #include "compile/distribute.h"
+#include "compile/messages.h"
 #include "compile/regroup.h"
-#include "compile/report.h"
 #include "compile/work_files.h"
 #include "front/banner.h"
 #include "front/command_line.h"
@@ -50,7 +50,7 @@ int Run(int argc, const char* const* argv) {
   Message("Data file checking (%s)...", g_job->input_directory);
   g_job->catalog_total = Distribute(*g_job);
   Message("Writing 24 files with binary data...");
-  Verify(*g_job);
+  WriteZoneFiles(*g_job);
   ConsoleRestore();
   return 0;
 }

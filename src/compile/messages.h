@@ -1,4 +1,4 @@
-// Message reporting: progress lines, errors and fatal errors on the standard error stream,
+// The console messages: progress lines, errors and fatal errors on the standard error stream,
 // and the one path through which the process ends on failure.
 #pragma once
 

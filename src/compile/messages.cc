@@ -1,5 +1,5 @@
-// The reporter: one message buffer, three prefixes, one way out on failure.
-#include "compile/report.h"
+// The console messages: one message buffer, three prefixes, one way out on failure.
+#include "compile/messages.h"
 
 #include <cstdarg>
 #include <cstdio>

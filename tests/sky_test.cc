@@ -1,0 +1,329 @@
+// The building blocks of queries on the sky: angles in every notation read exactly and
+// printed back, distances over the whole sphere, and stars moved to another epoch, each held
+// against a plain computation in long double.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <random>
+#include <string>
+
+#include "base/star_record.h"
+#include "db/angles.h"
+#include "db/epoch.h"
+#include "db/separation.h"
+#include "test_util.h"
+
+namespace ucac2_test {
+namespace {
+
+using ucac2::Angle;
+using ucac2::AngleKind;
+constexpr AngleKind kRa = AngleKind::kRightAscension;
+constexpr AngleKind kDec = AngleKind::kDeclination;
+constexpr AngleKind kRadius = AngleKind::kRadius;
+
+bool Parse(const std::string& text, AngleKind kind, Angle* angle) {
+  return ucac2::ParseAngle(text.c_str(), kind, angle);
+}
+
+bool operator==(const Angle& a, const Angle& b) {
+  return a.nano_mas == b.nano_mas && a.tail == b.tail;
+}
+
+TEST(Angles, EveryNotationIsItsDecimalDegrees) {
+  // Values whose decimal degrees are exact: 0.6 s of time is 9 arcseconds, 0.0025 degree.
+  const struct {
+    AngleKind kind;
+    const char* decimal;
+    std::vector<std::string> notations;
+  } kCases[] = {
+      {kRa,
+       "187.5025",
+       {"12:30:00.6", "12 30 00.6", "12  30 0.6", "12h30m00.6s", "12h 30m 00.6s", "12h30m0.60s",
+        "187d30m09s", "187d 30m 9.0s", "187\u00b030\u203209\u2033", "187\u00b030'09\"",
+        "187\u00b030'09''", "187d30'9\"", "12h30.01m", "187d30.15m", "187.5025d",
+        "187.5025\u00b0"}},
+      {kRa, "187.5", {"12h30m", "12.5h", "12h 30m", "12:30:00", "187d30m", "187.5d"}},
+      {kRa, "0", {"00:00:00", "0h", "0h0m0s", "0 0 0", "0d", "0\u00b0"}},
+      {kRa, "360", {"24:00:00", "24h", "360d"}},
+      {kDec,
+       "-30.26",
+       {"-30:15:36", "-30 15 36", "-30d15m36s", "-30d 15m 36s", "-30\u00b015\u203236\u2033",
+        "-30\u00b015'36\"", "-30\u00b015'36''", "-30d15.6m", "-30\u00b015.6'", "-30.26d",
+        "-30.26\u00b0"}},
+      {kDec, "-30", {"-30d00m00s", "-30 00 00", "-30:00:00", "-30d", "-30\u00b0", "-30d0m"}},
+      {kDec, "-0.5", {"-00 30 00", "-0d30m", "-0\u00b030'", "-00:30:00.000"}},
+      {kDec, "90", {"+90d", "90\u00b000'00\"", "+90:00:00", "90 00 00"}},
+      {kDec, "0.0000000000001", {"+0d0m0.00000000000036s", "0 0 0.0000000000004"}},  // tails
+      {kRadius, "0.01", {"0d0m36s", "0\u00b00'36\"", "0d0.6m", "0.01d"}},
+  };
+  for (const auto& c : kCases) {
+    Angle decimal;
+    ASSERT_TRUE(Parse(c.decimal, c.kind, &decimal)) << c.decimal;
+    for (const std::string& text : c.notations) {
+      Angle angle;
+      EXPECT_TRUE(Parse(text, c.kind, &angle) && angle == decimal)
+          << text << " gives " << angle.nano_mas << "," << angle.tail << " not " << c.decimal;
+    }
+  }
+}
+
+TEST(Angles, NearMissesAreRefused) {
+  const struct {
+    AngleKind kind;
+    std::vector<std::string> texts;
+  } kCases[] = {
+      {kRa,
+       {"12h61m",
+        "12:30:",
+        "12:30",
+        "12 30",
+        "12h30m00.5",
+        "12h30",
+        "12h30m60s",
+        "12.5h30m",
+        "12h30.5m10s",
+        "12h30'",
+        "12h30m5\"",
+        "24h00m01s",
+        "24:00:00.001",
+        "360.0000001",
+        "-12h",
+        "+12h",
+        "12H30M",
+        "123h",
+        "12 h",
+        "12h ",
+        " 12h",
+        "12h30m00.5s5",
+        "12hh",
+        "h",
+        "d",
+        "1e2",
+        "12:30 00",
+        "12:30:00.5s",
+        "12 30 00 ",
+        " 12 30 00",
+        "12\t30\t00",
+        "12.",
+        ".5",
+        "12:60:00",
+        "12:00:60",
+        "12:00:00.",
+        "12d30''",
+        "12d30'5",
+        "12\xb0",
+        "12d\xe2\x80",
+        "",
+        "+",
+        "30'",
+        "5\"",
+        "12:3a:00",
+        "361d",
+        "12 30 00.5.5",
+        "100:00:00"}},
+      {kDec,
+       {"+91d", "-90d00m00.0000000000001s", "-90:00:01", "+90.0000000001", "+12h", "-30h", "--30",
+        "+-30", "- 30d", "-30d60m", "-30d00m60s", "+10:00", "-30 00", "-30d15'36",
+        "-30\u00b0 15'36", "1.", "-"}},
+      {kRadius,
+       {"0", "0d", "0d0m0s", "180.0000000001", "180d0m0.0000000000001s", "1h", "0:30:00", "0 30 00",
+        "-1", "+1"}},
+  };
+  for (const auto& c : kCases) {
+    for (const std::string& text : c.texts) {
+      Angle angle;
+      EXPECT_FALSE(Parse(text, c.kind, &angle)) << "'" << text << "' read as " << angle.nano_mas;
+    }
+  }
+}
+
+// What is read prints back to the same angle, tail included: the fuzzer's round trip.
+TEST(Angles, PrintedAnglesReadBackTheSame) {
+  std::mt19937_64 random(17);
+  const std::int64_t circle = 360 * ucac2::kNanoMasPerDegree;
+  for (int i = 0; i < 3000; ++i) {
+    const AngleKind kind = i % 3 == 0 ? kRa : i % 3 == 1 ? kDec : kRadius;
+    Angle shown{static_cast<std::int64_t>(random() % static_cast<std::uint64_t>(circle)),
+                static_cast<int>(random() % 2)};
+    if (kind == kDec) shown.nano_mas = shown.nano_mas / 2 - circle / 4;
+    if (kind == kRadius) shown.nano_mas = shown.nano_mas / 2 + 1;
+    if (shown.nano_mas < 0) shown.tail = -shown.tail;  // the tail a reading gives
+    const std::string text = ucac2::FormatAngle(shown);
+    Angle back;
+    EXPECT_TRUE(Parse(text, kind, &back) && back == shown) << text;
+  }
+  Angle angle;
+  ASSERT_TRUE(Parse("-00:00:00.0000000000000001", kDec, &angle));
+  EXPECT_EQ(ucac2::FormatAngle(angle), "-0d00m00.0000000000001s");
+  ASSERT_TRUE(Parse("12h30m00.6s", kRa, &angle));
+  EXPECT_EQ(ucac2::FormatAngle(angle), "187d30m09.000000000000s");
+}
+
+// The angle between two positions in mas, from their unit vectors in long double.
+long double BruteSeparation(long double ra1, long double dec1, long double ra2, long double dec2) {
+  const long double r = std::acos(-1.0L) / 648000000.0L;
+  const long double a[3] = {std::cos(dec1 * r) * std::cos(ra1 * r),
+                            std::cos(dec1 * r) * std::sin(ra1 * r), std::sin(dec1 * r)};
+  const long double b[3] = {std::cos(dec2 * r) * std::cos(ra2 * r),
+                            std::cos(dec2 * r) * std::sin(ra2 * r), std::sin(dec2 * r)};
+  const long double cross[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2],
+                                a[0] * b[1] - a[1] * b[0]};
+  return std::atan2(std::sqrt(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]),
+                    a[0] * b[0] + a[1] * b[1] + a[2] * b[2]);
+}
+
+TEST(Separation, ExactOverTheWholeSphere) {
+  constexpr double kDeg = 3600000.0, kPole = 90 * kDeg;
+  // Pairs in mas: beside the antipode (the haversine's 648000.000000 for both), at and
+  // around a pole, at 0h, tiny, 90 degrees; then random pairs, some near antipodal.
+  std::vector<std::array<double, 4>> pairs = {
+      {195 * kDeg, 0, 15 * kDeg, 1},
+      {195 * kDeg, 0, 15 * kDeg + 1, 1},
+      {0, 0, 180 * kDeg, 0},
+      {0, kPole, 123456789, kPole},
+      {0, kPole, 123456789, kPole - 1},
+      {0, kPole, 0, -kPole},
+      {0, kPole - 1, 180 * kDeg, kPole - 1},
+      {10 * kDeg, -kPole + 5, 190 * kDeg, kPole - 7},
+      {1295999999, 0, 0, 0},
+      {1295999999, 1000, 1, -1000},
+      {100, 200, 100.001, 200},
+      {0, 0, 90 * kDeg, 0},
+      {0, 0, 0, kPole},
+      {45 * kDeg, 45 * kDeg, 225 * kDeg, 45 * kDeg},
+  };
+  std::mt19937_64 random(21);
+  std::uniform_real_distribution<double> ra(0, 360 * kDeg), dec(-kPole, kPole), near(-3, 3);
+  for (int i = 0; i < 2000; ++i) {
+    const double ra1 = std::round(ra(random)), dec1 = std::round(dec(random));
+    if (i % 2 == 0) {
+      pairs.push_back({ra1, dec1, std::round(ra(random)), std::round(dec(random))});
+    } else {
+      pairs.push_back({std::fmod(ra1 + 180 * kDeg, 360 * kDeg) + near(random), -dec1 + near(random),
+                       ra1, dec1});
+    }
+  }
+  for (const auto& [ra1, dec1, ra2, dec2] : pairs) {
+    const long double brute = BruteSeparation(ra1, dec1, ra2, dec2);
+    EXPECT_NEAR(ucac2::Separation(ra1, dec1, ra2, dec2), static_cast<double>(brute), 1e-15)
+        << ra1 << " " << dec1 << " " << ra2 << " " << dec2;
+  }
+  // As find prints it, in microarcseconds: 1 mas and 1.41 mas short of 180 degrees.
+  const auto micro = [](double radians) {
+    return std::llround(radians * ucac2::kArcsecondsPerRadian * 1e6);
+  };
+  EXPECT_EQ(micro(ucac2::Separation(195 * kDeg, 0, 15 * kDeg, 1)), 647999999000);
+  EXPECT_EQ(micro(ucac2::Separation(195 * kDeg, 0, 15 * kDeg + 1, 1)), 647999998586);
+  EXPECT_EQ(ucac2::Separation(0, 0, 180 * kDeg, 0), ucac2::kPi);
+  EXPECT_EQ(ucac2::Separation(0, kPole, 123456789, kPole), 0.0);
+}
+
+// A star's entry: identifier, position in mas and motions in 0.1 mas a year, as on disk.
+std::array<std::uint8_t, 48> Entry(std::int32_t id, std::int32_t ra, std::int32_t dec,
+                                   std::int32_t pm_ra, std::int32_t pm_de) {
+  std::array<std::uint8_t, 48> entry{};
+  ucac2::StoreLE32(entry.data(), id);
+  ucac2::StoreLE32(entry.data() + 4, ra);
+  ucac2::StoreLE32(entry.data() + 8, dec);
+  ucac2::StoreLE32(entry.data() + 24, pm_ra);
+  ucac2::StoreLE32(entry.data() + 28, pm_de);
+  return entry;
+}
+
+TEST(Epoch, MotionsAgreeWithAPropagationOnTheSphere) {
+  constexpr double kDeg = 3600000.0;
+  // Straight over each pole, across 0h both ways, a supplement star, the fastest motions the
+  // record holds, far back in time; then random stars at random epochs.
+  struct Star {
+    std::int32_t id, ra, dec, pm_ra, pm_de;
+    double years;
+  };
+  std::vector<Star> stars = {
+      {1, 10 * 3600000, 323999000, 0, 10000, 2},  // 1000 mas a year, 2000 mas past the pole
+      {2, 200 * 3600000, -323999500, 5, -10000, 1},
+      {3, 1295999000, 5000, 10000, -3, 2},  // across 0h eastward
+      {4, 1000, -5000, -10000, 0, 2},       // and westward
+      {50000001, 359 * 3600000, 323990000, 1234567, 99999, 26.9},
+      {5, 0, 0, INT32_MAX, INT32_MIN, -1000},
+      {6, 648000000, 0, 0, 6480000, 1000},  // 180 degrees along the meridian, to the equator
+  };
+  std::mt19937 random(3);
+  std::uniform_int_distribution<std::int32_t> ra(0, 1295999999), dec(-324000000, 324000000),
+      motion(-200000, 200000);
+  std::uniform_real_distribution<double> years(-1000, 1000);
+  for (int i = 0; i < 2000; ++i) {
+    stars.push_back(
+        {7 + i, ra(random), dec(random), motion(random), motion(random), years(random)});
+  }
+  for (const Star& s : stars) {
+    const auto entry = Entry(s.id, s.ra, s.dec, s.pm_ra, s.pm_de);
+    const ucac2::SkyPosition at = ucac2::EntryPositionAt(entry.data(), s.years);
+    // Along the meridian's great circle as a unit vector, which passes a pole by itself.
+    const long double r = std::acos(-1.0L) / 648000000.0L;
+    const long double a = (s.ra + 0.1L * s.pm_ra * s.years) * r;
+    const long double d = (s.dec + 0.1L * s.pm_de * s.years) * r;
+    const long double x = std::cos(d) * std::cos(a), y = std::cos(d) * std::sin(a);
+    long double brute_ra = std::atan2(y, x) / r;
+    if (brute_ra < 0) brute_ra += 1296000000.0L;
+    const long double brute_dec = std::atan2(std::sin(d), std::hypot(x, y)) / r;
+    SCOPED_TRACE(s.id);
+    EXPECT_GE(at.ra_mas, 0);
+    EXPECT_LT(at.ra_mas, 1296000000.0);
+    EXPECT_NEAR(at.dec_mas, static_cast<double>(brute_dec), 1e-4);
+    EXPECT_LT(static_cast<double>(BruteSeparation(at.ra_mas, at.dec_mas, brute_ra, brute_dec)),
+              1e-4 / 206264806.0);  // 1e-4 mas
+  }
+  const auto at = [](const Star& s) {
+    const auto entry = Entry(s.id, s.ra, s.dec, s.pm_ra, s.pm_de);
+    const ucac2::SkyPosition p = ucac2::EntryPositionAt(entry.data(), s.years);
+    return std::array<double, 2>{p.ra_mas, p.dec_mas};
+  };
+  EXPECT_EQ(at(stars[0]), (std::array<double, 2>{190 * kDeg, 323999000}));
+  EXPECT_EQ(at(stars[1]), (std::array<double, 2>{20 * kDeg + 0.5, -323999500}));
+  EXPECT_EQ(at(stars[2]), (std::array<double, 2>{1000, 4999.4}));
+  EXPECT_EQ(at(stars[3]), (std::array<double, 2>{1295999000, -5000}));
+  EXPECT_EQ(at(stars[6]), (std::array<double, 2>{0, 0}));
+}
+
+TEST(Epoch, YearsAndReach) {
+  const struct {
+    const char* text;
+    double years;  // NAN: refused
+  } kCases[] = {{"2026.9", 26.9},
+                {"J2026.9", 26.9},
+                {"2000", 0},
+                {"1950.5", -49.5},
+                {"1000", -1000},
+                {"3000", 1000},
+                {"2000.000000001", 1e-9},
+                {"999.999", NAN},
+                {"3000.01", NAN},
+                {"2026.", NAN},
+                {".5", NAN},
+                {"", NAN},
+                {"J", NAN},
+                {"j2026", NAN},
+                {"2026.9.1", NAN},
+                {"2e3", NAN},
+                {"-2000", NAN},
+                {" 2026", NAN},
+                {"2026 ", NAN}};
+  for (const auto& c : kCases) {
+    double years = NAN;
+    EXPECT_EQ(ucac2::ParseEpoch(c.text, &years), !std::isnan(c.years)) << c.text;
+    if (!std::isnan(c.years)) {
+      EXPECT_EQ(years, c.years) << c.text;
+    }
+  }
+  // 15 arcseconds a year; in right ascension over cos Dec, the full circle near a pole.
+  EXPECT_EQ(ucac2::DeclinationReachMas(-26.9), 15000 * 26.9);
+  EXPECT_EQ(ucac2::RightAscensionReachMas(10, 0), 150000);
+  EXPECT_NEAR(ucac2::RightAscensionReachMas(10, 60 * 3600000.0), 300000, 1e-6);
+  EXPECT_EQ(ucac2::RightAscensionReachMas(10, 324000000 - 150000), 1296000000);
+  EXPECT_LT(ucac2::RightAscensionReachMas(10, 324000000 - 150001), 1296000000);
+}
+
+}  // namespace
+}  // namespace ucac2_test
