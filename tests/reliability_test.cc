@@ -228,16 +228,15 @@ TEST(Hostile, SpecialFilesAtAnyNameEndTheRunWithItsMessage) {
       {true, "", "out/info.txt", 1, "FTL *** Unable to create output file 'info.txt'"},
       {true, "", "out/TMPA000", 1, "FTL *** Unable to open a temporary file"},
       {true, "", "out/TMPB00000", 1, "FTL *** Unable to open a temporary file"},
-      {false, "verify db", "db/UCAC2_05.dat", 1, "db/UCAC2_05.dat: cannot be opened"},
-      {false, "verify db", "db/info.txt", 1, "db/info.txt: cannot be opened"},
-      {false, "verify db --catalog cat", "cat/z100", 1, "cat/z100: cannot be opened"},
+      {false, "verify db", "db/UCAC2_05.dat", 1, "db/UCAC2_05.dat: not a regular file"},
+      {false, "verify db", "db/info.txt", 1, "db/info.txt: not a regular file"},
+      {false, "verify db --catalog cat", "cat/z100", 1, "cat/z100: not a regular file"},
       {false, "find --db db --ra 80 --dec 0 --radius 5", "db/UCAC2_05.dat", 1,
-       "db/UCAC2_05.dat: missing or unreadable zone file"},
-      {false, "map m.png --db db", "db/UCAC2_05.dat", 1,
-       "db/UCAC2_05.dat: missing or unreadable zone file"},
+       "db/UCAC2_05.dat: not a regular file"},
+      {false, "map m.png --db db", "db/UCAC2_05.dat", 1, "db/UCAC2_05.dat: not a regular file"},
       {false, "map m.png --catalog cat", "cat/z100", 1,
-       "cat/z100: missing or unreadable, shown as an empty strip"},
-      {false, "map m.png --db db", "m.png", 1, "m.png: cannot be created"},
+       "cat/z100: not a regular file, shown as an empty strip"},
+      {false, "map m.png --db db", "m.png", 1, ""},
   };
   for (const bool fifo : {true, false}) {
     for (const SpecialRow& row : rows) {
@@ -257,8 +256,13 @@ TEST(Hostile, SpecialFilesAtAnyNameEndTheRunWithItsMessage) {
           row.compiler ? RunProgram(UCAC2_EXE, {"../cat"}, "out", {}, alarm)
                        : RunProgram(UCAC2DB_EXE, SplitLines(row.args, ' '), ".", {}, alarm);
       EXPECT_EQ(run.status, row.status) << "-1: it waited until the alarm";
+      // At map's output a link is refused before its target is looked at.
+      const std::string line = !row.line.empty() ? row.line
+                               : fifo            ? "m.png: not a regular file"
+                                                 : "m.png: a symbolic link: map does not write "
+                                                   "through links";
       const std::vector<std::string> lines = SplitLines(run.err);
-      EXPECT_NE(std::find(lines.begin(), lines.end(), row.line), lines.end()) << run.err;
+      EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << run.err;
       EXPECT_EQ(fs::symlink_status(row.name).type(),
                 fifo ? fs::file_type::fifo : fs::file_type::symlink);
       fs::remove(row.name);

@@ -68,6 +68,25 @@ File CreateTemporaryFile();
 /// says.
 File OpenForAppending(const char* path, Links links = Links::kRefuse);
 
+/// Creates `path` as a new, empty file open for binary writing; fails when anything (a link
+/// included) already stands at the name, so that two processes never share the file.
+File CreateNewFile(const char* path);
+
+/// Moves the file `from` to the name `to` in one step, replacing a file that stands there:
+/// a reader of `to` sees the old file or the new one, never a mixture. False on failure.
+bool ReplaceFile(const char* from, const char* to);
+
+/// What makes a file itself, whatever its name: two names of one file have the same identity.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+/// The identity of the file `path` names, a symbolic link followed; false when it cannot be
+/// told (no such file, say).
+bool QueryFileIdentity(const char* path, FileIdentity* identity);
+
 /// Reads up to `size` bytes, fewer only at the end of the file. The count read, or -1.
 std::int64_t ReadBytes(File& file, void* buffer, std::size_t size);
 

@@ -102,6 +102,21 @@ File OpenForAppending(const char* path, Links links) {
   return File(OpenRegular(path, O_WRONLY | O_APPEND | LinkFlag(links)));
 }
 
+File CreateNewFile(const char* path) {
+  if (Strikes(FaultCall::kCreate)) return File();
+  return File(OpenRetrying(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666));
+}
+
+bool ReplaceFile(const char* from, const char* to) { return ::rename(from, to) == 0; }
+
+bool QueryFileIdentity(const char* path, FileIdentity* identity) {
+  struct stat info;
+  if (::stat(path, &info) != 0) return false;
+  identity->volume = static_cast<std::uint64_t>(info.st_dev);
+  identity->index = static_cast<std::uint64_t>(info.st_ino);
+  return true;
+}
+
 std::int64_t ReadBytes(File& file, void* buffer, std::size_t size) {
   FaultEffect effect = FaultEffect::kError;
   if (FaultStrikes(FaultCall::kRead, &effect)) {

@@ -183,6 +183,34 @@ File OpenForAppending(const char* path, Links links) {
   return FromHandle(OpenForWriting(path, FILE_APPEND_DATA, OPEN_EXISTING, links));
 }
 
+File CreateNewFile(const char* path) {
+  if (Strikes(FaultCall::kCreate)) return File();
+  return FromHandle(Open(path, GENERIC_WRITE, CREATE_NEW, FILE_ATTRIBUTE_NORMAL));
+}
+
+bool ReplaceFile(const char* from, const char* to) {
+  const WideName source(from);
+  const WideName target(to);
+  return source.valid() && target.valid() &&
+         ::MoveFileExW(source.get(), target.get(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool QueryFileIdentity(const char* path, FileIdentity* identity) {
+  const WideName name(path);
+  if (!name.valid()) return false;
+  const HANDLE handle = ::CreateFileW(name.get(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
+  ::CloseHandle(handle);
+  if (!known) return false;
+  identity->volume = info.dwVolumeSerialNumber;
+  identity->index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return true;
+}
+
 std::int64_t ReadBytes(File& file, void* buffer, std::size_t size) {
   FaultEffect effect = FaultEffect::kError;
   if (FaultStrikes(FaultCall::kRead, &effect)) {

@@ -7,9 +7,11 @@
 
 #include "base/catalog_files.h"
 #include "base/file.h"
+#include "base/paths.h"
 #include "base/sky.h"
 #include "base/star_record.h"
 #include "db/catalog_walk.h"
+#include "db/output_file.h"
 #include "db/zone_reader.h"
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -49,13 +51,13 @@ std::uint8_t Channel(double value, bool grid) {
 }
 
 struct PngSink {
-  File file;
+  OutputFile output;
   bool failed = false;
 };
 
 void WritePng(void* context, void* data, int size) {
   auto& sink = *static_cast<PngSink*>(context);
-  if (!sink.failed && !WriteBytes(sink.file, data, static_cast<std::size_t>(size))) {
+  if (!sink.failed && !WriteBytes(sink.output.file, data, static_cast<std::size_t>(size))) {
     sink.failed = true;
   }
 }
@@ -101,13 +103,26 @@ bool CountDatabase(SkyMap& map, const std::string& db, Findings& findings) {
   return true;
 }
 
+std::vector<std::string> MapInputs(const std::string& db, const std::string& catalog) {
+  std::vector<std::string> inputs;
+  if (catalog.empty()) {
+    for (int hour = 0; hour < kHourZones; ++hour) inputs.push_back(ZoneFilePath(db, hour));
+  } else {
+    for (int n = 1; n <= kCatalogFiles; ++n) {
+      inputs.push_back(JoinPath(catalog, CatalogFileAt(n).name));
+    }
+  }
+  return inputs;
+}
+
 bool CountCatalog(SkyMap& map, const std::string& catalog, Findings& findings) {
   RecordBlock block;
   for (int n = 1; n <= kCatalogFiles; ++n) {
     CatalogInput input = OpenCatalogFile(catalog, n);
     if (!input.handle.is_open()) {
       // Still drawn, but a finding: the picture lacks what the catalog should hold.
-      Report(findings, input.path.c_str(), "missing or unreadable, shown as an empty strip");
+      Report(findings, input.path.c_str(), "%s, shown as an empty strip",
+             input.kind == PathKind::kOther ? "not a regular file" : "missing or unreadable");
       continue;
     }
     // A piece of a record at the end counts nothing.
@@ -154,25 +169,16 @@ bool WriteSkyMap(SkyMap& map, const std::string& path, Findings& findings) {
   }
   std::vector<std::uint32_t>().swap(map.counts);
   stbi_write_png_compression_level = 4;
-  // A link at the output is refused in so many words: replacing it, or the file behind it,
-  // would surprise either way.
-  if (IsSymbolicLink(path.c_str())) {
-    Report(findings, path.c_str(), "a symbolic link: map does not write through links");
-    return false;
-  }
   PngSink sink;
-  if (CreateEmptyFile(path.c_str())) sink.file = OpenForAppending(path.c_str());
-  if (!sink.file.is_open()) {
-    Report(findings, path.c_str(), "cannot be created");
-    return false;
-  }
+  if (!StartOutput(path, sink.output, findings)) return false;
   if (stbi_write_png_to_func(WritePng, &sink, map.width, map.height, kChannels, pixels.data(),
                              map.width * kChannels) == 0 ||
       sink.failed) {
+    AbandonOutput(sink.output);
     Report(findings, path.c_str(), "cannot be written");
     return false;
   }
-  return true;
+  return FinishOutput(sink.output, findings);
 }
 
 }  // namespace ucac2

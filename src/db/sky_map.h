@@ -38,9 +38,13 @@ bool CountDatabase(SkyMap& map, const std::string& db, Findings& findings);
 /// that fails while it is read.
 bool CountCatalog(SkyMap& map, const std::string& catalog, Findings& findings);
 
+/// The files a map of the database in `db`, or of the catalog in `catalog` when it is not
+/// empty, is drawn from.
+std::vector<std::string> MapInputs(const std::string& db, const std::string& catalog);
+
 /// Writes the map to the PNG file `path`, releasing the counts on the way to keep memory
-/// down. False after reporting a file that cannot be written, or a symbolic link at `path`
-/// (never written through).
+/// down: into a new file beside it, moved over `path` once whole. False after reporting a
+/// file that cannot be written, and then `path` is as it was.
 bool WriteSkyMap(SkyMap& map, const std::string& path, Findings& findings);
 
 }  // namespace ucac2

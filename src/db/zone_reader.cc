@@ -42,9 +42,11 @@ bool OpenZoneForQuery(const std::string& db, int hour, ZoneReader& reader, Findi
   const char* path = reader.path.c_str();
   switch (opening) {
     case ZoneOpening::kMissing:
-    case ZoneOpening::kNotRegular:
     case ZoneOpening::kUnopenable:
       Report(findings, path, "missing or unreadable zone file");
+      return false;
+    case ZoneOpening::kNotRegular:
+      Report(findings, path, "not a regular file");
       return false;
     case ZoneOpening::kShort:
     case ZoneOpening::kUnreadable:

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "db/findings.h"
+#include "db/output_file.h"
 #include "db/sky_map.h"
 #include "db_front/commands.h"
 #include "db_front/options.h"
@@ -48,6 +49,10 @@ void AddMapCommand(CLI::App& app, int& status) {
                                   std::to_string(kMinMapWidth) + " to " +
                                   std::to_string(kMaxMapWidth) + ", in decimal digits");
     Findings findings;
+    if (!CheckOutput(options->output, MapInputs(options->db, options->catalog), findings)) {
+      status = FindingsStatus(findings);
+      return;
+    }
     SkyMap sky = MakeSkyMap(static_cast<int>(width));
     const bool counted = options->catalog.empty() ? CountDatabase(sky, options->db, findings)
                                                   : CountCatalog(sky, options->catalog, findings);
