@@ -1,6 +1,7 @@
 // ucac2db find and map run as a user runs them on compiled catalogs, judged against a
 // brute-force scan of the same catalog, and the ordering of large results in bounded memory.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <array>
@@ -10,6 +11,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <thread>
 
 #include "base/catalog_files.h"
 #include "db/star_order.h"
@@ -376,6 +378,55 @@ TEST(SkyMap, StarsShowWhereTheyStandAndMissingFilesAsEmptyStrips) {
   EXPECT_EQ(blank.height, 360);
   EXPECT_TRUE(full.count(210) == 1 && gap.count(210) == 0);
   EXPECT_TRUE(gap.count(209) == 1 && gap.count(211) == 1);
+}
+
+// map's output is written whole or not at all: never onto one of its inputs, whatever the
+// name; two runs onto one output leave one whole picture; a run cut short by a file-size limit
+// leaves the file that stood there, and no piece beside it.
+TEST(SkyMap, OutputIsWholeOrUntouched) {
+  ScopedTempDir tmp;
+  MakeCatalog("cat", "--stars 3000 --bss 40");
+  fs::create_directory("db");
+  ASSERT_EQ(RunProgram(UCAC2_EXE, {"../cat"}, "db").status, 0);
+  const std::string zone = ReadFileBytes("db/UCAC2_05.dat"), record = ReadFileBytes("cat/z100");
+  fs::create_hard_link("cat/z100", "z100.png");
+  const std::string refused = ", a file the map is drawn from; left as it is\n";
+  for (const auto& [args, err] : std::vector<std::pair<std::string, std::string>>{
+           {"map UCAC2_05.dat", "UCAC2_05.dat: is UCAC2_05.dat" + refused},
+           {"map ../db/UCAC2_05.dat --db .", "../db/UCAC2_05.dat: is UCAC2_05.dat" + refused},
+           {"map ../z100.png --catalog ../cat", "../z100.png: is ../cat/z100" + refused}}) {
+    const RunResult run = RunDb(args, "db");
+    EXPECT_EQ(run.status, 1) << args;
+    EXPECT_EQ(run.err, err);
+  }
+  EXPECT_EQ(ReadFileBytes("db/UCAC2_05.dat"), zone);
+  EXPECT_EQ(ReadFileBytes("cat/z100"), record);
+
+  const auto decoded = [](const char* path) {
+    int width = 0, height = 0, channels = 0;
+    stbi_uc* pixels = stbi_load(path, &width, &height, &channels, 3);
+    stbi_image_free(pixels);
+    return pixels == nullptr ? 0 : width;
+  };
+  // Two runs at once onto one output, several times over: one of the two pictures.
+  for (int round = 0; round < 5; ++round) {
+    std::thread wide([] { RunDb("map both.png --db db --width 1000", "."); });
+    RunDb("map both.png --db db --width 600", ".");
+    wide.join();
+    EXPECT_TRUE(decoded("both.png") == 1000 || decoded("both.png") == 600) << round;
+    const std::string bytes = ReadFileBytes("both.png");
+    EXPECT_EQ(bytes.find("IEND"), bytes.rfind("IEND")) << "two pictures joined";
+  }
+  const std::string before = ReadFileBytes("both.png");
+  const RunResult cut = RunProgram(UCAC2DB_EXE, {"map", "both.png", "--db", "db"}, ".", {}, [] {
+    const rlimit size_limit = {4096, 4096};
+    setrlimit(RLIMIT_FSIZE, &size_limit);
+  });
+  EXPECT_EQ(cut.status, 1);
+  EXPECT_EQ(cut.err, "both.png: cannot be written\n");
+  EXPECT_EQ(ReadFileBytes("both.png"), before);
+  for (const std::string& name : Listing("."))
+    EXPECT_EQ(name.find(".part"), std::string::npos) << name;
 }
 
 }  // namespace
