@@ -123,6 +123,11 @@ bool StandardErrorIsTerminal();
 /// lock when the process ends, however it ends. False when another process holds it.
 bool LockWorkingDirectory();
 
+/// True when a compilation holds the lock of `directory` (LockWorkingDirectory) right now.
+/// The question takes a shared hold for an instant, which a compilation starting in that
+/// instant would take for another compilation.
+bool CompilationRunsIn(const char* directory);
+
 /// Makes the process safe to run before any file is opened: a closed standard stream is
 /// reopened on the null device (so no file can take descriptor 0), and a file-size limit
 /// makes writes fail instead of killing the process.

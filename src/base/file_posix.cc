@@ -206,6 +206,14 @@ bool LockWorkingDirectory() {
   return ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
 }
 
+bool CompilationRunsIn(const char* directory) {
+  const int fd = OpenRetrying(directory, O_RDONLY);
+  if (fd < 0) return false;
+  const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);  // which lets go of a shared hold taken
+  return held;
+}
+
 void PrepareProcess() {
   for (int fd = 0; fd <= 2; ++fd) {
     if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {

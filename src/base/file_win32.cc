@@ -333,21 +333,39 @@ PathKind QueryPathKind(const char* path, std::int64_t* size) {
   return PathKind::kRegularFile;
 }
 
-bool LockWorkingDirectory() {
-  // The directory's identity rather than its name: a drive letter from subst, a junction,
-  // a short name or another letter case all reach the same work files.
-  const HANDLE directory = ::CreateFileW(L".", FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (directory == INVALID_HANDLE_VALUE) return true;  // fails later, naming the file
+// The name of the mutex a compilation in `directory` holds: the directory's identity rather
+// than its name, so that a drive letter from subst, a junction, a short name or another letter
+// case all reach the same work files. False when the directory cannot be asked.
+bool LockName(const wchar_t* directory, wchar_t (&name)[64]) {
+  const HANDLE handle = ::CreateFileW(directory, FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info;
-  const bool known = ::GetFileInformationByHandle(directory, &info) != 0;
-  ::CloseHandle(directory);
-  if (!known) return true;
-  wchar_t name[64];
-  std::swprintf(name, sizeof name / sizeof name[0], L"Local\\ucac2-%08lx-%08lx%08lx",
+  const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
+  ::CloseHandle(handle);
+  if (!known) return false;
+  std::swprintf(name, 64, L"Local\\ucac2-%08lx-%08lx%08lx",
                 static_cast<unsigned long>(info.dwVolumeSerialNumber),
                 static_cast<unsigned long>(info.nFileIndexHigh),
                 static_cast<unsigned long>(info.nFileIndexLow));
+  return true;
+}
+
+bool CompilationRunsIn(const char* directory) {
+  const WideName folder(directory);
+  wchar_t name[64];
+  if (!folder.valid() || !LockName(folder.get(), name)) return false;
+  const HANDLE mutex = ::OpenMutexW(SYNCHRONIZE, FALSE, name);
+  if (mutex == nullptr) return ::GetLastError() == ERROR_ACCESS_DENIED;  // another user's
+  const DWORD waited = ::WaitForSingleObject(mutex, 0);
+  if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) ::ReleaseMutex(mutex);
+  ::CloseHandle(mutex);
+  return waited == WAIT_TIMEOUT;
+}
+
+bool LockWorkingDirectory() {
+  wchar_t name[64];
+  if (!LockName(L".", name)) return true;  // fails later, naming the file
   // The handle stays open, and so the mutex held, until the process ends; the system then
   // abandons it to the next waiter and drops it with the last handle.
   const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -170,6 +171,9 @@ void ReadHead(Zone& zone) {
   switch (OpenZone(zone.out.name, zone.reader)) {
     case ZoneOpening::kMissing:
       FileReport(zone.out, "zone file missing");
+      return;
+    case ZoneOpening::kUnknown:
+      FileReport(zone.out, "cannot be read");  // a link loop, say: as check-catalog
       return;
     case ZoneOpening::kNotRegular:
       FileReport(zone.out, "not a regular file");
@@ -480,8 +484,12 @@ void CheckReport(const Zones& zones, Findings& findings, const std::string& data
   const char* path = out.name.c_str();
   std::int64_t size = 0;
   const PathKind kind = QueryPathKind(path, &size);
-  if (kind == PathKind::kMissing || kind == PathKind::kUnknown) {
+  if (kind == PathKind::kMissing) {
     FileReport(out, "report missing");
+    return;
+  }
+  if (kind == PathKind::kUnknown) {
+    FileReport(out, "cannot be read");
     return;
   }
   File file;
@@ -512,11 +520,19 @@ void CheckReport(const Zones& zones, Findings& findings, const std::string& data
     const bool usable =
         hour == kNoHour ||
         (hour == kAllHours ? all_usable : zones[static_cast<std::size_t>(hour)].reader.fits);
-    if (usable && actual.compare(position, next - position, expected[i]) != 0) {
-      FileReport(out, "line %lld reads \"%s\", the zone files imply \"%s\"",
-                 static_cast<long long>(i) + 1,
-                 Shown(actual.data() + position, next - position).c_str(),
-                 Shown(expected[i].data(), expected[i].size()).c_str());
+    const std::string_view line(actual.data() + position, next - position);
+    if (usable && line != expected[i]) {
+      // Two lines that print alike: say what differs.
+      if (line.ends_with('\n') && line.size() + 1 == expected[i].size() &&
+          expected[i].ends_with("\r\n") &&
+          expected[i].starts_with(line.substr(0, line.size() - 1))) {
+        FileReport(out, "line %lld ends in LF alone; its CR LF line end is missing the CR",
+                   static_cast<long long>(i) + 1);
+      } else {
+        FileReport(out, "line %lld reads \"%s\", the zone files imply \"%s\"",
+                   static_cast<long long>(i) + 1, Shown(line.data(), line.size()).c_str(),
+                   Shown(expected[i].data(), expected[i].size()).c_str());
+      }
     }
     position = next;
   }
@@ -529,6 +545,8 @@ void CheckReport(const Zones& zones, Findings& findings, const std::string& data
 
 void CheckWorkFiles(Findings& findings, const std::string& database) {
   namespace fs = std::filesystem;
+  // Asked once, and only when a work file is there.
+  int running = -1;
   std::error_code error;
   for (fs::directory_iterator it(database, error), end; !error && it != end; it.increment(error)) {
     const fs::path file_name = it->path().filename();
@@ -545,8 +563,10 @@ void CheckWorkFiles(Findings& findings, const std::string& database) {
       } catch (const std::exception&) {
         shown = std::string(prefix) + "...";
       }
-      Report(findings, JoinPath(database, shown.c_str()).c_str(),
-             "a work file: a compilation did not end cleanly");
+      if (running < 0) running = CompilationRunsIn(database.c_str()) ? 1 : 0;
+      Report(findings, JoinPath(database, shown.c_str()).c_str(), "a work file: %s",
+             running == 1 ? "a compilation is running in this folder"
+                          : "a compilation did not end cleanly");
     }
   }
 }

@@ -16,8 +16,9 @@ ZoneOpening OpenZone(const std::string& path, ZoneReader& reader) {
   reader.path = path;
   switch (QueryPathKind(path.c_str(), &reader.size)) {
     case PathKind::kMissing:
-    case PathKind::kUnknown:
       return ZoneOpening::kMissing;
+    case PathKind::kUnknown:
+      return ZoneOpening::kUnknown;
     case PathKind::kOther:
       return ZoneOpening::kNotRegular;
     case PathKind::kRegularFile:
@@ -42,6 +43,7 @@ bool OpenZoneForQuery(const std::string& db, int hour, ZoneReader& reader, Findi
   const char* path = reader.path.c_str();
   switch (opening) {
     case ZoneOpening::kMissing:
+    case ZoneOpening::kUnknown:
     case ZoneOpening::kUnopenable:
       Report(findings, path, "missing or unreadable zone file");
       return false;
