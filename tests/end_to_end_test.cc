@@ -4,8 +4,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
+#include "base/catalog_files.h"
+#include "base/star_record.h"
+#include "base/zones.h"
 #include "test_util.h"
 
 namespace ucac2_test {
@@ -109,8 +114,9 @@ INSTANTIATE_TEST_SUITE_P(
         GoodCase{"HoursWithoutStars", "--stars 0 --bss 0 --count z150:10"},
         GoodCase{"NoStarsAtAll", "--stars 0 --bss 0"},
         // 24 x 512 and 24 x 171 stars spread evenly over the hours, each file inside one band.
-        GoodCase{
-            "BandCopyBlocks", "--stars 0 --bss 0 --count z190:12288 --count z210:4104", {512, 171}},
+        GoodCase{"BandCopyBlocks",
+                 "--stars 0 --bss 0 --even --count z190:12288 --count z210:4104",
+                 {512, 171}},
         // The last mas of the circle and the poles themselves, all valid. (The unit tables and
         // the random catalogs try the other boundaries.)
         GoodCase{"EdgePositions",
@@ -241,6 +247,38 @@ std::string Compiling(const std::string& dir) {
 }
 std::string NoCatalog(const std::string& dir) {
   return Compiling(dir) + Line("FTL *** ", "Unable to locate data file '" + dir + "/z001'");
+}
+
+// The sample sky: every file with its published count times the scale, sorted by right
+// ascension, and the galactic plane making some hour-and-band blocks far denser than most;
+// one seed, one catalog.
+TEST(SampleCatalog, KeepsCountsAndOrderAndFollowsThePlane) {
+  ScopedTempDir temp;
+  const double scale = 0.002;
+  const std::string options = "--scale 0.002 --seed 3";
+  MakeCatalog(temp.path() / "a", options);
+  MakeCatalog(temp.path() / "b", options);
+  std::vector<std::int64_t> blocks(std::size_t{ucac2::kHourZones} * ucac2::kBands);
+  for (int n = 1; n <= ucac2::kCatalogFiles; ++n) {
+    const ucac2::CatalogFile file = ucac2::CatalogFileAt(n);
+    const std::string bytes = ReadFileBytes(temp.path() / "a" / file.name);
+    SCOPED_TRACE(file.name);
+    EXPECT_EQ(bytes, ReadFileBytes(temp.path() / "b" / file.name));
+    EXPECT_EQ(static_cast<std::int64_t>(bytes.size()),
+              std::llround(scale * static_cast<double>(ucac2::PublishedCount(file))) * 44);
+    std::int32_t previous = 0;
+    for (std::size_t at = 0; at + 44 <= bytes.size(); at += 44) {
+      ucac2::StarRecord r;
+      std::copy_n(bytes.data() + at, 44, reinterpret_cast<char*>(r.bytes));
+      EXPECT_LE(previous, ucac2::RightAscension(r));
+      previous = ucac2::RightAscension(r);
+      ++blocks.at(static_cast<std::size_t>(ucac2::HourZone(previous) * ucac2::kBands +
+                                           ucac2::DeclinationBand(ucac2::Declination(r))));
+    }
+  }
+  std::nth_element(blocks.begin(), blocks.begin() + blocks.size() / 2, blocks.end());
+  const std::int64_t median = blocks[blocks.size() / 2];
+  EXPECT_GE(*std::max_element(blocks.begin(), blocks.end()), 3 * median) << median;
 }
 
 struct CliRow {

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "base/catalog_files.h"
+#include "db/map_axes.h"
 #include "db/star_order.h"
 #include "test_util.h"
 
@@ -350,27 +351,33 @@ std::vector<std::pair<int, int>> Differences(const Picture& a, const Picture& b)
 TEST(SkyMap, StarsShowWhereTheyStandAndMissingFilesAsEmptyStrips) {
   ScopedTempDir tmp;
   fs::create_directory(tmp.path() / "none");
-  const Picture empty = Map(tmp.path(), "--catalog none --width 100", 1);
+  const Picture empty = Map(tmp.path(), "--catalog none --width 100 --no-labels", 1);
   EXPECT_EQ(std::pair(empty.width, empty.height), std::pair(100, 50));
   // RA 30.5, Dec +45.25 and RA 180, Dec -89.75 degrees: RA grows to the left, north is up.
   MakeCatalog(tmp.path() / "two",
               "--stars 0 --bss 0 --count s28:1 --set s28:0:109800000:162900000 --count z001:1 "
               "--set z001:0:648000000:-323100000");
-  const Picture two = Map(tmp.path(), "--catalog two --width 100");
+  const Picture two = Map(tmp.path(), "--catalog two --width 100 --no-labels");
   EXPECT_EQ(Differences(two, empty), (std::vector<std::pair<int, int>>{{99 - 8, 12}, {49, 49}}));
   // The database draws the same picture as its catalog.
   fs::create_directory(tmp.path() / "db");
   ASSERT_EQ(RunProgram(UCAC2_EXE, {"../two"}, tmp.path() / "db").status, 0);
-  EXPECT_TRUE(Differences(Map(tmp.path(), "--db db --width 100"), two).empty());
+  EXPECT_TRUE(Differences(Map(tmp.path(), "--db db --width 100 --no-labels"), two).empty());
+  // Drawn apart, the supplement star takes its own colour; the main star keeps its own.
+  const Picture apart = Map(tmp.path(), "--catalog two --width 100 --no-labels --supplement");
+  EXPECT_EQ(Differences(apart, two), (std::vector<std::pair<int, int>>{{99 - 8, 12}}));
+  EXPECT_TRUE(std::equal(ucac2::kSupplementColour, ucac2::kSupplementColour + 3,
+                         &apart.rgb[3 * (12 * 100 + 99 - 8)]));
 
   // z150 holds -15.5 .. -15 degrees: row 210 of 360.
   MakeCatalog(tmp.path() / "full", "--stars 30000 --bss 0");
   MakeCatalog(tmp.path() / "gap", "--stars 30000 --bss 0 --missing z150");
-  const Picture blank = Map(tmp.path(), "--catalog none --width 720", 1);
+  const Picture blank = Map(tmp.path(), "--catalog none --width 720 --no-labels", 1);
   const auto rows = [&](const char* catalog) {  // the rows that show a star
     std::set<int> at;
-    const Picture p = Map(tmp.path(), std::string("--catalog ") + catalog + " --width 720",
-                          catalog == std::string("gap") ? 1 : 0);
+    const Picture p =
+        Map(tmp.path(), std::string("--catalog ") + catalog + " --width 720 --no-labels",
+            catalog == std::string("gap") ? 1 : 0);
     for (const auto& [x, y] : Differences(p, blank)) at.insert(y);
     return at;
   };
@@ -378,6 +385,47 @@ TEST(SkyMap, StarsShowWhereTheyStandAndMissingFilesAsEmptyStrips) {
   EXPECT_EQ(blank.height, 360);
   EXPECT_TRUE(full.count(210) == 1 && gap.count(210) == 0);
   EXPECT_TRUE(gap.count(209) == 1 && gap.count(211) == 1);
+}
+
+// With labels, the plot stands unchanged inside margins that hold the labels; a mark circles
+// its position.
+TEST(SkyMap, LabelsStandInMarginsAroundTheSamePlot) {
+  ScopedTempDir tmp;
+  MakeCatalog(tmp.path() / "cat", "--stars 3000 --bss 100");
+  const std::string mark = " --mark 06:00:00 +45:00:00";  // RA 90, Dec 45: pixel (74, 12)
+  const Picture bare = Map(tmp.path(), "--catalog cat --width 100 --no-labels" + mark);
+  const Picture unmarked = Map(tmp.path(), "--catalog cat --width 100 --no-labels");
+  const std::vector<std::pair<int, int>> ring = Differences(bare, unmarked);
+  ASSERT_FALSE(ring.empty());
+  const auto [x_low, x_high] = std::minmax_element(
+      ring.begin(), ring.end(), [](auto& a, auto& b) { return a.first < b.first; });
+  const auto [y_low, y_high] = std::minmax_element(
+      ring.begin(), ring.end(), [](auto& a, auto& b) { return a.second < b.second; });
+  EXPECT_EQ(std::pair(x_low->first + x_high->first, y_low->second + y_high->second),
+            std::pair(2 * 74, 2 * 12));
+
+  const Picture labelled = Map(tmp.path(), "--catalog cat --width 100" + mark);
+  const ucac2::MapLayout layout = ucac2::LayoutMap(100, true);
+  ASSERT_EQ(std::pair(labelled.width, labelled.height), std::pair(layout.width, layout.height));
+  Picture plot{100, 50, {}};
+  for (int y = 0; y < 50; ++y) {
+    const auto* row = &labelled.rgb[3 * ((layout.plot_y + y) * labelled.width + layout.plot_x)];
+    plot.rgb.insert(plot.rgb.end(), row, row + 3 * 100);
+  }
+  EXPECT_TRUE(Differences(plot, bare).empty());
+  // Something is drawn in each margin: the title above, the declinations on the left, the
+  // right ascensions and the colour bar below.
+  const auto inked = [&](int x0, int y0, int x1, int y1) {
+    int count = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) count += labelled.rgb[3 * (y * labelled.width + x)] != 255;
+    return count;
+  };
+  const int bottom = layout.plot_y + 50 + 1;
+  EXPECT_GT(inked(0, 0, labelled.width, layout.plot_y - 1), 0);
+  EXPECT_GT(inked(0, layout.plot_y, layout.plot_x - 1, layout.plot_y + 50), 0);
+  EXPECT_GT(inked(0, bottom, labelled.width, bottom + (labelled.height - bottom) / 2), 0);
+  EXPECT_GT(inked(0, bottom + (labelled.height - bottom) / 2, labelled.width, labelled.height), 0);
 }
 
 // map's output is written whole or not at all: never onto one of its inputs, whatever the
@@ -410,8 +458,8 @@ TEST(SkyMap, OutputIsWholeOrUntouched) {
   };
   // Two runs at once onto one output, several times over: one of the two pictures.
   for (int round = 0; round < 5; ++round) {
-    std::thread wide([] { RunDb("map both.png --db db --width 1000", "."); });
-    RunDb("map both.png --db db --width 600", ".");
+    std::thread wide([] { RunDb("map both.png --db db --width 1000 --no-labels", "."); });
+    RunDb("map both.png --db db --width 600 --no-labels", ".");
     wide.join();
     EXPECT_TRUE(decoded("both.png") == 1000 || decoded("both.png") == 600) << round;
     const std::string bytes = ReadFileBytes("both.png");

@@ -3,6 +3,7 @@
 // against a plain computation in long double.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <random>
@@ -12,6 +13,8 @@
 #include "db/angles.h"
 #include "db/epoch.h"
 #include "db/separation.h"
+#include "db/star_format.h"
+#include "db/text_escape.h"
 #include "test_util.h"
 
 namespace ucac2_test {
@@ -129,7 +132,7 @@ TEST(Angles, NearMissesAreRefused) {
         "-30\u00b0 15'36", "1.", "-"}},
       {kRadius,
        {"0", "0d", "0d0m0s", "180.0000000001", "180d0m0.0000000000001s", "1h", "0:30:00", "0 30 00",
-        "-1", "+1"}},
+        "-1", "+1", "9999"}},  // a whole part past the bound, never multiplied out
   };
   for (const auto& c : kCases) {
     for (const std::string& text : c.texts) {
@@ -323,6 +326,76 @@ TEST(Epoch, YearsAndReach) {
   EXPECT_NEAR(ucac2::RightAscensionReachMas(10, 60 * 3600000.0), 300000, 1e-6);
   EXPECT_EQ(ucac2::RightAscensionReachMas(10, 324000000 - 150000), 1296000000);
   EXPECT_LT(ucac2::RightAscensionReachMas(10, 324000000 - 150001), 1296000000);
+}
+
+TEST(StarFormat, RowsAndHeadsInEveryFormat) {
+  using ucac2::StarFormat;
+  // A star whose other bytes are zero: the +127 items print 127, epochs 1975.
+  const auto entry = Entry(7, 1, -1, 0, 0);
+  const std::string fields =
+      "0.00,127,127,0,127,0,0,1975.000,1975.000,0.0,0.0,12.7,12.7,6.35,6.35,0,0.000,0.000,0.000,"
+      "127,127";
+  ucac2::TableLayout layout;
+  layout.leading = {"n,1", "a,\"b\""};
+  layout.at_epoch = true;
+  layout.distance_name = "sep_arcsec";
+  ucac2::StarRow row{{"x\ny", "<&>\x01\xff\xC2"}, entry.data(), {1800000, -324000000}, 1.5};
+  const ucac2::StarRow no_star{{"t", "u"}, nullptr, {}, 0};
+  const auto write = [&](StarFormat format) {
+    layout.format = format;
+    std::string out;
+    ucac2::AppendTableHead(layout, out);
+    ucac2::AppendStarRow(layout, row, out);
+    ucac2::AppendStarRow(layout, no_star, out);
+    ucac2::AppendTableTail(layout, out);
+    return out;
+  };
+  const std::string head =
+      "id,ra,dec,u2r_mag,e_ra_m,e_de_m,nobs,e_pos,ncat,cflg,ep_ra_m,ep_de_m,pm_ra,pm_de,e_pm_ra,"
+      "e_pm_de,q_pm_ra,q_pm_de,2m_id,2m_j,2m_h,2m_ks,2m_ph,2m_cc,ra_j2000,dec_j2000,sep_arcsec";
+  const std::string star =
+      "7,0.500000000,-90.000000000," + fields + ",0.000000278,-0.000000278,1.500000";
+  EXPECT_EQ(write(StarFormat::kCsv), "\"n,1\",\"a,\"\"b\"\"\"," + head +
+                                         "\n\"x\ny\",<&>\x01\xff\xC2," + star + "\nt,u" +
+                                         std::string(27, ',') + "\n");
+  std::string tsv = "n,1\ta,\"b\"\t" + head + "\nx y\t<&>\x01\xff\xC2\t" + star + "\nt\tu" +
+                    std::string(27, '\t') + "\n";
+  std::replace(tsv.begin() + 10, tsv.end(), ',', '\t');
+  EXPECT_EQ(write(StarFormat::kTsv), tsv);
+  const std::string votable = write(StarFormat::kVotable);
+  EXPECT_NE(votable.find("<FIELD name=\"a,&quot;b&quot;\" datatype=\"unicodeChar\""),
+            std::string::npos);
+  EXPECT_NE(
+      votable.find("<TR><TD>x\ny</TD><TD>&lt;&amp;&gt;\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD</TD>"
+                   "<TD>7</TD><TD>0.500000000</TD>"),
+      std::string::npos);
+  std::string empty_row = "<TR><TD>t</TD><TD>u</TD>";
+  for (int i = 0; i < 27; ++i) empty_row += "<TD></TD>";
+  EXPECT_NE(votable.find(empty_row + "</TR>\n</TABLEDATA>"), std::string::npos);
+  std::size_t fields_written = 0;
+  for (std::size_t at = 0; (at = votable.find("<FIELD ", at)) != std::string::npos; ++at) {
+    ++fields_written;
+  }
+  EXPECT_EQ(fields_written, 2 + 24 + 2 + 1);
+  EXPECT_EQ(votable.substr(votable.size() - 52),
+            "</TABLEDATA></DATA>\n</TABLE>\n</RESOURCE>\n</VOTABLE>\n");
+  EXPECT_EQ(write(StarFormat::kDs9),
+            "# Region file format: DS9 version 4.1\nglobal color=green\nfk5\n"
+            "circle(0.500000000,-90.000000000,3\") # text={7}\n");
+  layout.at_epoch = false;
+  EXPECT_EQ(write(StarFormat::kDs9).substr(61),
+            "circle(0.000000278,-0.000000278,3\") # text={7}\n");
+  // Strict UTF-8 for XML: overlong, surrogate, beyond U+10FFFF, cut short, U+FFFF.
+  const std::string r = "\xEF\xBF\xBD";
+  std::string xml;
+  ucac2::AppendXmlText(
+      "\xC0\x80|\xED\xA0\x80|\xF0\x9F\x8C\x9F|\xEF\xBF\xBF|\xF4\x90\x80\x80|\xE2\x80", xml);
+  EXPECT_EQ(xml,
+            r + r + "|" + r + r + r + "|\xF0\x9F\x8C\x9F|" + r + "|" + r + r + r + r + "|" + r + r);
+  StarFormat format = StarFormat::kCsv;
+  EXPECT_TRUE(ucac2::ParseStarFormat("votable", &format) && format == StarFormat::kVotable);
+  EXPECT_TRUE(ucac2::ParseStarFormat("ds9", &format) && format == StarFormat::kDs9);
+  EXPECT_FALSE(ucac2::ParseStarFormat("VOTable", &format) || ucac2::ParseStarFormat("", &format));
 }
 
 }  // namespace

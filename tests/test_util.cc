@@ -95,7 +95,8 @@ std::vector<std::string> Verify(const fs::path& out, const fs::path& catalog) {
   const std::string stars = std::to_string(CatalogStars(catalog));
   const std::string expected =
       "24 zone files and info.txt checked against 324 catalog files: " + stars + " entries, " +
-      stars + " stars, " + std::to_string(findings.size()) + " findings";
+      stars + " stars, " + std::to_string(findings.size()) +
+      (findings.size() == 1 ? " finding" : " findings");
   if (run.status != (findings.empty() ? 0 : 1) || !run.out.empty() || summary != expected) {
     findings.push_back("verify: status " + std::to_string(run.status) + ", output '" + run.out +
                        "', summary '" + summary + "', not '" + expected + "'");

@@ -1,5 +1,6 @@
 // Writes a sample star catalog shaped like the real one, for the quick start, the tests and the
-// benchmark: 288 main files z001..z288 and 36 supplement files s01..s36 of 44-byte records.
+// benchmark: 288 main files z001..z288 and 36 supplement files s01..s36 of 44-byte records,
+// each file's stars sorted by right ascension and denser where the galactic plane crosses it.
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -14,21 +15,17 @@
 #include <system_error>
 #include <vector>
 
-#include "base/catalog_counts.h"
+#include "base/catalog_files.h"
+#include "base/sky.h"
+#include "base/star_record.h"
+#include "sample_density.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kRecordSize = 44;
-constexpr int kMainFiles = 288;
-constexpr int kSupplementFiles = 36;
-constexpr int kFiles = kMainFiles + kSupplementFiles;
-constexpr std::uint64_t kFullCircleMas = 1'296'000'000;
-constexpr std::int64_t kSouthPoleMas = -324'000'000;
-constexpr std::int64_t kMainStripMas = 1'800'000;
-constexpr std::int64_t kSupplementStripMas = 18'000'000;
-constexpr unsigned kSupplementBit = 0x80;
+using ucac2::kRecordSize;
+constexpr std::uint64_t kFullCircleMas = ucac2::kFullCircleMas;
 constexpr std::uint64_t kMaxTrailing = kRecordSize - 1;
 // Keeps index * kFullCircleMas below 2^64 and a shuffle permutation in 32-bit entries.
 constexpr std::uint64_t kMaxFileStars = 0x7FFF'FFFF;
@@ -40,10 +37,7 @@ constexpr std::uint64_t kGolden = 0x9E37'79B9'7F4A'7C15;
 constexpr std::uint64_t kShuffleSalt = 0x5348'5546'464C'4531;
 constexpr std::uint64_t kTrailingSalt = 0x5452'4149'4C49'4E47;
 
-constexpr int kRaOffset = 0;
-constexpr int kDecOffset = 4;
-constexpr int kMagOffset = 8;
-constexpr int kCflgOffset = 15;
+constexpr double kFractionPerDraw = 1.0 / 4'294'967'296.0;  // a 32-bit draw as a fraction
 
 constexpr const char* kUsage =
     "usage: make_sample_catalog DIR [options]\n"
@@ -53,6 +47,7 @@ constexpr const char* kUsage =
     "  --scale F            each file gets round(F * its real count) stars; 1 is the real size\n"
     "  --seed S             random seed (1)\n"
     "  --shuffle            records in random order instead of sorted by right ascension\n"
+    "  --even               stars spread evenly in right ascension, not by the galactic plane\n"
     "  --empty FILE         FILE has 0 bytes\n"
     "  --missing FILE       FILE is not written (and an old one is removed)\n"
     "  --trailing FILE:K    K bytes (1..43) appended after FILE's last whole record\n"
@@ -74,10 +69,7 @@ struct Edit {
 
 /// What to write into one catalog file.
 struct FilePlan {
-  std::string name;
-  bool supplement = false;
-  std::int64_t dec_start = 0;
-  std::int64_t dec_width = 0;
+  ucac2::CatalogFile file;
   std::uint64_t count = 0;
   bool count_given = false;
   std::uint64_t given_count = 0;
@@ -97,6 +89,7 @@ struct Options {
   double scale = 0.0;
   std::uint64_t seed = 1;
   bool shuffle = false;
+  bool even = false;
   bool quiet = false;
 };
 
@@ -132,22 +125,49 @@ std::int64_t Uniform(std::uint64_t& state, std::int64_t lo, std::int64_t hi) {
   return lo + static_cast<std::int64_t>(((Next(state) >> 32) * span) >> 32);
 }
 
+/// The values drawn for each field of the record (its value as the field table reads it), in
+/// the table's order; the right ascension, the declination and cflg are placed apart.
+struct DrawnRange {
+  std::int64_t lo, hi;
+};
+constexpr DrawnRange kDrawnRanges[] = {
+    {0, 0},           {0, 0},                 // ra, dec: by the layout, in the file's strip
+    {700, 1650},                              // u2r_mag, 0.01 mag
+    {5, 150},         {5, 150},               // e_ra_m, e_de_m, mas
+    {1, 12},          {1, 10},       {1, 9},  // nobs, e_pos, ncat
+    {0, 0x7F},                                // cflg below the supplement bit
+    {-2500, 500},     {-2500, 500},           // ep_ra_m, ep_de_m, 0.001 yr
+    {-2000, 2000},    {-2000, 2000},          // pm_ra, pm_de, 0.1 mas/yr
+    {1, 120},         {1, 120},      {1, 120},      {1, 120},  // e_pm_*, q_pm_*
+    {0, 0x7FFF'FFFF},                                          // 2m_id
+    {5000, 17000},    {5000, 17000}, {5000, 17000},            // 2m_j, 2m_h, 2m_ks, mmag
+    {0, 254},         {0, 254},                                // 2m_ph, 2m_cc
+};
+static_assert(std::size(kDrawnRanges) == std::size(ucac2::kRecordFields));
+
+/// The stored integer of a field's value (+127 undone the other way).
+constexpr std::int64_t Stored(const ucac2::RecordField& field, std::int64_t value) {
+  return field.plus_127 ? value - ucac2::kStoredByteOffset : value;
+}
+
+// Every value drawn fits its field as stored.
+constexpr bool RangesFitFields() {
+  for (std::size_t k = 0; k < std::size(kDrawnRanges); ++k) {
+    const ucac2::RecordField& field = ucac2::kRecordFields[k];
+    const int bits = 8 * field.width - (field.is_signed ? 1 : 0);
+    const std::int64_t min = field.is_signed ? -(std::int64_t{1} << bits) : 0;
+    const std::int64_t max = (std::int64_t{1} << bits) - 1;
+    if (Stored(field, kDrawnRanges[k].lo) < min || Stored(field, kDrawnRanges[k].hi) > max)
+      return false;
+  }
+  return true;
+}
+static_assert(RangesFitFields());
+
 /// Stores the low `bytes` bytes of v at p, least significant first.
 void StoreLE(unsigned char* p, int bytes, std::int64_t v) {
   const auto u = static_cast<std::uint64_t>(v);
   for (int b = 0; b < bytes; ++b) p[b] = static_cast<unsigned char>((u >> (8 * b)) & 0xFF);
-}
-
-/// Turns a file name like z137 or s01 into its index (main files first), or -1.
-int ParseFileName(std::string_view name) {
-  const bool main_file = name.size() == 4 && name[0] == 'z';
-  if (!main_file && !(name.size() == 3 && name[0] == 's')) return -1;
-  int number = 0;
-  const char* end = name.data() + name.size();
-  auto [ptr, ec] = std::from_chars(name.data() + 1, end, number);
-  const int limit = main_file ? kMainFiles : kSupplementFiles;
-  if (ec != std::errc() || ptr != end || number < 1 || number > limit) return -1;
-  return main_file ? number - 1 : kMainFiles + number - 1;
 }
 
 /// Reads a whole decimal number in [min, max], or ends the run naming the option.
@@ -171,25 +191,16 @@ FilePlan& FileArgument(std::string_view text, std::size_t count, const std::stri
     fields.push_back(text.substr(start, colon - start));
   fields.push_back(text.substr(start));
   if (fields.size() != count) UsageError("bad value '" + std::string(text) + "' for " + option);
-  const int file = ParseFileName(fields[0]);
-  if (file < 0) UsageError("unknown catalog file '" + std::string(fields[0]) + "' for " + option);
-  return plans[static_cast<std::size_t>(file)];
+  for (FilePlan& p : plans)
+    if (fields[0] == p.file.name) return p;
+  UsageError("unknown catalog file '" + std::string(fields[0]) + "' for " + option);
 }
 
-/// Names, strips and empty defaults of the 324 files.
+/// Names, strips and empty defaults of the catalog's files, in reading order.
 std::vector<FilePlan> InitialPlans() {
-  std::vector<FilePlan> plans(kFiles);
-  for (int i = 0; i < kFiles; ++i) {
-    FilePlan& p = plans[static_cast<std::size_t>(i)];
-    p.supplement = i >= kMainFiles;
-    const int strip = p.supplement ? i - kMainFiles : i;  // counted from the south pole
-    p.dec_width = p.supplement ? kSupplementStripMas : kMainStripMas;
-    p.dec_start = kSouthPoleMas + strip * p.dec_width;
-    char name[8];
-    static_cast<void>(
-        std::snprintf(name, sizeof name, p.supplement ? "s%02d" : "z%03d", strip + 1));
-    p.name = name;
-  }
+  std::vector<FilePlan> plans(ucac2::kCatalogFiles);
+  for (int n = 1; n <= ucac2::kCatalogFiles; ++n)
+    plans[static_cast<std::size_t>(n - 1)].file = ucac2::CatalogFileAt(n);
   return plans;
 }
 
@@ -201,8 +212,8 @@ void ParseCommandLine(int argc, char** argv, Options& opt, std::vector<FilePlan>
       static_cast<void>(std::fputs(kUsage, stdout));
       std::exit(0);
     }
-    if (arg == "--shuffle" || arg == "--quiet") {
-      (arg == "--shuffle" ? opt.shuffle : opt.quiet) = true;
+    if (arg == "--shuffle" || arg == "--even" || arg == "--quiet") {
+      (arg == "--shuffle" ? opt.shuffle : arg == "--even" ? opt.even : opt.quiet) = true;
       continue;
     }
     if (arg.size() < 2 || arg[0] != '-' || arg[1] != '-') {
@@ -261,19 +272,23 @@ void ParseCommandLine(int argc, char** argv, Options& opt, std::vector<FilePlan>
     UsageError("--scale cannot be used with --stars or --bss");
 }
 
-/// Spreads total stars over files in proportion to the real counts, largest remainder first.
-template <std::size_t N>
-void Spread(std::uint64_t total, const std::array<std::int64_t, N>& real, FilePlan* plans) {
-  const auto real_total = static_cast<std::uint64_t>(SumCounts(real));
-  std::array<std::uint64_t, N> remainder{};
-  std::array<std::size_t, N> order{};
+/// Spreads total stars over plans[first, last) in proportion to their published counts,
+/// largest remainder first.
+void Spread(std::uint64_t total, std::size_t first, std::size_t last,
+            std::vector<FilePlan>& plans) {
+  std::uint64_t published_total = 0;
+  for (std::size_t i = first; i < last; ++i)
+    published_total += static_cast<std::uint64_t>(ucac2::PublishedCount(plans[i].file));
+  std::vector<std::uint64_t> remainder(plans.size());
+  std::vector<std::size_t> order;
   std::uint64_t given = 0;
-  for (std::size_t i = 0; i < N; ++i) {
-    const std::uint64_t share = total * static_cast<std::uint64_t>(real[i]);
-    plans[i].count = share / real_total;
-    remainder[i] = share % real_total;
+  for (std::size_t i = first; i < last; ++i) {
+    const std::uint64_t share =
+        total * static_cast<std::uint64_t>(ucac2::PublishedCount(plans[i].file));
+    plans[i].count = share / published_total;
+    remainder[i] = share % published_total;
     given += plans[i].count;
-    order[i] = i;
+    order.push_back(i);
   }
   // Ties go to the lower file number, so the result never depends on the sort's algorithm.
   std::sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
@@ -285,27 +300,25 @@ void Spread(std::uint64_t total, const std::array<std::int64_t, N>& real, FilePl
 /// Settles every file's star count and checks that the edits name existing records.
 void SettleCounts(const Options& opt, std::vector<FilePlan>& plans) {
   if (opt.scale_given) {
-    for (std::size_t i = 0; i < plans.size(); ++i) {
-      const std::int64_t real =
-          plans[i].supplement ? kRealSupplementCounts[i - kMainFiles] : kRealMainCounts[i];
-      plans[i].count =
-          static_cast<std::uint64_t>(std::llround(opt.scale * static_cast<double>(real)));
-    }
+    for (FilePlan& p : plans)
+      p.count = static_cast<std::uint64_t>(
+          std::llround(opt.scale * static_cast<double>(ucac2::PublishedCount(p.file))));
   } else {
-    Spread(opt.stars, kRealMainCounts, plans.data());
-    Spread(opt.bss, kRealSupplementCounts, plans.data() + kMainFiles);
+    Spread(opt.stars, 0, ucac2::kMainFiles, plans);
+    Spread(opt.bss, ucac2::kMainFiles, ucac2::kCatalogFiles, plans);
   }
   for (FilePlan& p : plans) {
+    const std::string name = p.file.name;
     if (p.count_given) p.count = p.given_count;
     if (p.empty || p.missing) {
       p.count = 0;
       p.trailing = 0;
     }
     if (p.count > kMaxFileStars)
-      UsageError("too many stars (" + std::to_string(p.count) + ") for " + p.name);
+      UsageError("too many stars (" + std::to_string(p.count) + ") for " + name);
     for (const Edit& e : p.edits)
       if (e.index >= p.count)
-        UsageError(p.name + " has " + std::to_string(p.count) + " records, no record " +
+        UsageError(name + " has " + std::to_string(p.count) + " records, no record " +
                    std::to_string(e.index) + " to change");
     // A stable sort keeps command-line order among edits of one record, so the last one wins.
     std::stable_sort(p.edits.begin(), p.edits.end(),
@@ -313,31 +326,42 @@ void SettleCounts(const Options& opt, std::vector<FilePlan>& plans) {
   }
 }
 
+/// How one file's stars are laid out in right ascension: by `density`, or evenly when null.
+struct Layout {
+  const FilePlan* plan = nullptr;
+  const sample::RaDensity* density = nullptr;
+  std::uint64_t key = 0;
+};
+
 /// Builds record i of a file; it depends only on the file key and i, so shuffling only reorders.
-void MakeRecord(unsigned char* r, const FilePlan& p, std::uint64_t key, std::uint64_t i) {
-  std::uint64_t s = Mix64(key + i * kGolden);
-  // Star i lies in the i-th of count equal slices of the circle, so the file comes out sorted.
-  const std::uint64_t lo = i * kFullCircleMas / p.count;
-  const std::uint64_t hi = (i + 1) * kFullCircleMas / p.count;
-  const std::uint64_t ra = lo + (((Next(s) >> 32) * (hi - lo)) >> 32);
-  StoreLE(r + kRaOffset, 4, static_cast<std::int64_t>(ra));
-  StoreLE(r + kDecOffset, 4, Uniform(s, p.dec_start, p.dec_start + p.dec_width - 1));
-  StoreLE(r + kMagOffset, 2, Uniform(s, 700, 1650));
-  StoreLE(r + 10, 1, Uniform(s, 5, 150));  // position errors, mas
-  StoreLE(r + 11, 1, Uniform(s, 5, 150));
-  StoreLE(r + 12, 1, Uniform(s, 1, 12));  // observations
-  StoreLE(r + 13, 1, Uniform(s, 1, 10));
-  StoreLE(r + 14, 1, Uniform(s, 0, 9));
-  const std::int64_t flags = Uniform(s, 0, kSupplementBit - 1);
-  StoreLE(r + kCflgOffset, 1, p.supplement ? flags | kSupplementBit : flags);
-  StoreLE(r + 16, 2, Uniform(s, -2500, 500));  // mean epochs, 0.001 yr from 2000
-  StoreLE(r + 18, 2, Uniform(s, -2500, 500));
-  StoreLE(r + 20, 4, Uniform(s, -2000, 2000));  // proper motions, 0.1 mas/yr
-  StoreLE(r + 24, 4, Uniform(s, -2000, 2000));
-  for (int b = 28; b < 32; ++b) StoreLE(r + b, 1, Uniform(s, 1, 120));  // their errors and fits
-  StoreLE(r + 32, 4, Uniform(s, 0, 0x7FFF'FFFF));  // cross-identification number
-  for (int b = 36; b < 42; b += 2) StoreLE(r + b, 2, Uniform(s, 5000, 17000));  // J H K, mmag
-  StoreLE(r + 42, 2, Uniform(s, 0, 0xFFFF));                                    // two flag bytes
+void MakeRecord(unsigned char* r, const Layout& layout, std::uint64_t i) {
+  const FilePlan& p = *layout.plan;
+  std::uint64_t s = Mix64(layout.key + i * kGolden);
+  // Star i lies in the i-th of count slices of equal share, so the file comes out sorted: an
+  // equal share of the density, or of the circle in the even layout.
+  const std::uint64_t draw = Next(s) >> 32;
+  std::int64_t ra = 0;
+  if (layout.density != nullptr) {
+    const double u = (static_cast<double>(i) + static_cast<double>(draw) * kFractionPerDraw) /
+                     static_cast<double>(p.count);
+    ra = sample::RaAtFraction(*layout.density, u);
+  } else {
+    const std::uint64_t lo = i * kFullCircleMas / p.count;
+    const std::uint64_t hi = (i + 1) * kFullCircleMas / p.count;
+    ra = static_cast<std::int64_t>(lo + ((draw * (hi - lo)) >> 32));
+  }
+  const bool supplement = p.file.kind == ucac2::FileKind::kSupplement;
+  for (std::size_t k = 0; k < std::size(ucac2::kRecordFields); ++k) {
+    const ucac2::RecordField& field = ucac2::kRecordFields[k];
+    std::int64_t value = ra;
+    if (field.offset == ucac2::kDeclinationOffset) {
+      value = Uniform(s, p.file.south, p.file.north - 1);
+    } else if (field.offset != ucac2::kRightAscensionOffset) {
+      value = Uniform(s, kDrawnRanges[k].lo, kDrawnRanges[k].hi);
+      if (field.offset == ucac2::kFlagOffset && supplement) value |= ucac2::kSupplementFlagBit;
+    }
+    StoreLE(r + field.offset, field.width, Stored(field, value));
+  }
 }
 
 /// Applies the edits that fall on records [first, first + n) of the buffer.
@@ -347,23 +371,22 @@ void ApplyEdits(unsigned char* buf, std::uint64_t first, std::uint64_t n, const 
     const Edit& e = p.edits[next];
     unsigned char* r = buf + (e.index - first) * kRecordSize;
     if (e.set_position) {
-      StoreLE(r + kRaOffset, 4, e.ra);
-      StoreLE(r + kDecOffset, 4, e.dec);
+      StoreLE(r + ucac2::kRightAscensionOffset, 4, e.ra);
+      StoreLE(r + ucac2::kDeclinationOffset, 4, e.dec);
     }
-    if (e.bad_cflg)
-      r[kCflgOffset] = static_cast<unsigned char>(p.supplement ? r[kCflgOffset] & ~kSupplementBit
-                                                               : r[kCflgOffset] | kSupplementBit);
+    if (e.bad_cflg) r[ucac2::kFlagOffset] ^= ucac2::kSupplementFlagBit;
   }
 }
 
 /// Writes one file from its plan; returns the bytes written.
-std::uint64_t WriteFile(const fs::path& path, const FilePlan& p, std::uint64_t key, bool shuffle,
+std::uint64_t WriteFile(const fs::path& path, const Layout& layout, bool shuffle,
                         std::vector<unsigned char>& buf) {
+  const FilePlan& p = *layout.plan;
   std::vector<std::uint32_t> order;
   if (shuffle) {
     order.resize(p.count);
     for (std::uint64_t i = 0; i < p.count; ++i) order[i] = static_cast<std::uint32_t>(i);
-    std::uint64_t s = Mix64(key ^ kShuffleSalt);
+    std::uint64_t s = Mix64(layout.key ^ kShuffleSalt);
     for (std::uint64_t i = p.count; i > 1; --i)
       std::swap(order[i - 1],
                 order[static_cast<std::size_t>(Uniform(s, 0, static_cast<std::int64_t>(i - 1)))]);
@@ -374,12 +397,12 @@ std::uint64_t WriteFile(const fs::path& path, const FilePlan& p, std::uint64_t k
   for (std::uint64_t first = 0; first < p.count; first += kBufferRecords) {
     const std::uint64_t n = std::min<std::uint64_t>(kBufferRecords, p.count - first);
     for (std::uint64_t j = 0; j < n; ++j)
-      MakeRecord(buf.data() + j * kRecordSize, p, key, shuffle ? order[first + j] : first + j);
+      MakeRecord(buf.data() + j * kRecordSize, layout, shuffle ? order[first + j] : first + j);
     ApplyEdits(buf.data(), first, n, p, next_edit);
     if (std::fwrite(buf.data(), 1, n * kRecordSize, f) != n * kRecordSize)
       IoError("write", path.string(), std::strerror(errno));
   }
-  std::uint64_t s = Mix64(key ^ kTrailingSalt);
+  std::uint64_t s = Mix64(layout.key ^ kTrailingSalt);
   for (std::uint64_t b = 0; b < p.trailing; ++b) buf[b] = static_cast<unsigned char>(Next(s));
   if (std::fwrite(buf.data(), 1, p.trailing, f) != p.trailing)
     IoError("write", path.string(), std::strerror(errno));
@@ -405,16 +428,20 @@ int main(int argc, char** argv) {
   const std::uint64_t seed_key = Mix64(opt.seed);
   for (std::size_t i = 0; i < plans.size(); ++i) {
     const FilePlan& p = plans[i];
-    const fs::path path = dir / p.name;
+    const fs::path path = dir / p.file.name;
     if (p.missing) {
       fs::remove(path, ec);
       if (ec) IoError("remove", path.string(), ec.message());
       continue;
     }
+    // The density along the middle of the file's strip.
+    const sample::RaDensity density = sample::GalacticDensity(
+        (static_cast<double>(p.file.south) + static_cast<double>(p.file.north)) / 2 /
+        ucac2::kMasPerDegree);
     // Each file has its own key, so changing one file's options leaves the others unchanged.
-    const std::uint64_t key = Mix64(seed_key + (i + 1) * kGolden);
-    bytes += WriteFile(path, p, key, opt.shuffle, buf);
-    (p.supplement ? supplement_stars : main_stars) += p.count;
+    const Layout layout{&p, opt.even ? nullptr : &density, Mix64(seed_key + (i + 1) * kGolden)};
+    bytes += WriteFile(path, layout, opt.shuffle, buf);
+    (p.file.kind == ucac2::FileKind::kSupplement ? supplement_stars : main_stars) += p.count;
   }
   if (!opt.quiet)
     std::printf("wrote %llu main and %llu supplement stars (%llu bytes) to %s\n",

@@ -122,11 +122,16 @@ inline constexpr RecordField kRecordFields[] = {
 /// The stored integer of `field` in the record at `record`, plus_127 undone.
 inline std::int64_t FieldValue(const RecordField& field, const std::uint8_t* record) {
   const std::uint8_t* p = record + field.offset;
-  std::uint32_t bits = 0;
-  for (int i = field.width - 1; i >= 0; --i) bits = bits << 8 | p[i];
-  std::int64_t value = bits;
-  const int unused = 32 - 8 * field.width;
-  if (field.is_signed) value = static_cast<std::int32_t>(bits << unused) >> unused;
+  std::int64_t value = 0;
+  if (field.width == 1) {
+    value = field.is_signed ? std::int64_t{static_cast<std::int8_t>(p[0])} : std::int64_t{p[0]};
+  } else if (field.width == 2) {
+    const auto bits = static_cast<std::uint16_t>(p[0] | p[1] << 8);
+    value = field.is_signed ? std::int64_t{static_cast<std::int16_t>(bits)} : std::int64_t{bits};
+  } else {
+    const std::int32_t bits = LoadLE32(p);
+    value = field.is_signed ? std::int64_t{bits} : std::int64_t{static_cast<std::uint32_t>(bits)};
+  }
   return field.plus_127 ? value + kStoredByteOffset : value;
 }
 

@@ -10,6 +10,13 @@
 namespace ucac2 {
 namespace {
 
+// The report's lines: the total, a blank, the hour counts, their sum, a blank, then per hour
+// its title and its bands.
+constexpr int kFirstHourCountLine = 2;
+constexpr int kCheckTotalLine = kFirstHourCountLine + kHourZones;
+constexpr int kFirstHourBlockLine = kCheckTotalLine + 2;
+constexpr int kHourBlockLines = 1 + kBands;
+
 struct ReportSink {
   void (*emit)(void* context, const char* line, std::size_t size);
   void* context;
@@ -37,8 +44,8 @@ ZoneHead DecodeZoneHead(const std::uint8_t* bytes) {
   head.catalog_total = LoadLE32(bytes);
   head.hour_count = LoadLE32(bytes + 4);
   for (int b = 0; b < kBands; ++b) {
-    head.offsets[b] = LoadLE32(bytes + kZoneHeaderSize + 8 * b);
-    head.counts[b] = LoadLE32(bytes + kZoneHeaderSize + 8 * b + 4);
+    head.offsets[b] = LoadLE32(bytes + kZoneHeaderSize + std::ptrdiff_t{8} * b);
+    head.counts[b] = LoadLE32(bytes + kZoneHeaderSize + std::ptrdiff_t{8} * b + 4);
   }
   return head;
 }
@@ -79,6 +86,14 @@ void ComposeReport(std::int32_t objects, const std::int32_t hour_counts[kHourZon
            static_cast<long>(offsets[h][b]), static_cast<long>(counts[h][b]));
     }
   }
+}
+
+int ReportLineHour(std::size_t line) {
+  const auto i = static_cast<int>(line);
+  if (i == 0 || i == kCheckTotalLine) return kReportAllHours;
+  if (i >= kFirstHourCountLine && i < kCheckTotalLine) return i - kFirstHourCountLine;
+  if (i >= kFirstHourBlockLine) return (i - kFirstHourBlockLine) / kHourBlockLines;
+  return kReportNoHour;
 }
 
 }  // namespace ucac2

@@ -37,9 +37,19 @@ bool ZoneHeadFitsFile(const ZoneHead& head, std::int64_t file_size);
 void ZoneFileName(int hour, char (&name)[kZoneFileNameSize]);
 
 /// Hands every line of the report, CR LF included, to `emit` in order: `objects` on the
-/// first line, then the hour counts, their sum, and each hour's band offsets and counts.
+/// first line, then the hour counts, their sum, and each hour's band offsets and counts (the
+/// layout ReportLineHour describes).
 void ComposeReport(std::int32_t objects, const std::int32_t hour_counts[kHourZones],
                    const BandTable& offsets, const BandTable& counts,
                    void (*emit)(void* context, const char* line, std::size_t size), void* context);
+
+/// What ReportLineHour says of a line that depends on every hour (the total, the check total)
+/// and of a line that depends on none (a blank line).
+inline constexpr int kReportAllHours = -1;
+inline constexpr int kReportNoHour = -2;
+
+/// The hour whose zone file line `line` (0-based) of the report shows, kReportAllHours or
+/// kReportNoHour.
+int ReportLineHour(std::size_t line);
 
 }  // namespace ucac2

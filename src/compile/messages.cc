@@ -22,6 +22,9 @@ void FlushPending() {
   g_flushing = false;
 }
 
+// Marked as printf-like so that clang checks its callers rather than warning on it.
+void PrintPrefixed(const char* prefix, const char* format, va_list args) UCAC2_PRINTF(2, 0);
+
 void PrintPrefixed(const char* prefix, const char* format, va_list args) {
   // vsnprintf cuts an over-long message at the buffer's end and always terminates it.
   std::vsnprintf(g_message, sizeof g_message, format, args);

@@ -194,7 +194,7 @@ bool ParseAngle(const char* text, AngleKind kind, Angle* angle) {
     Number degrees;
     p = ReadNumber(p, 0, true, &degrees);
     read = p != nullptr && *p == '\0';
-    Add(degrees, kNanoMasPerDegree, angle);
+    if (read) Add(degrees, kNanoMasPerDegree, angle);  // a refused whole part may overflow
   }
   if (!read) return false;
   if (negative) {

@@ -96,11 +96,12 @@ CatalogTally WalkCatalog(const std::string& directory, Findings* findings,
     while ((count = ReadRecords(input, block)) > 0) {
       *progress_done += count * kRecordSize;
       UpdateProgress(*progress_done);
+      const std::uint8_t* bytes = block.bytes.get();
       for (std::int64_t i = 0; i < count; ++i) {
         ++record;
         ++identifier;
         StarRecord star;
-        std::memcpy(star.bytes, block.bytes.get() + i * kRecordSize, kRecordSize);
+        std::memcpy(star.bytes, bytes + i * kRecordSize, kRecordSize);
         const int hour = HourZone(RightAscension(star));
         const int band = DeclinationBand(Declination(star));
         if (report && IsSupplementStar(star) != supplement) {
@@ -133,25 +134,23 @@ CatalogTally WalkCatalog(const std::string& directory, Findings* findings,
 struct ProbeReader {
   BlockProbe* probe = nullptr;
   ZoneReader zone;
-  const std::uint8_t* entries = nullptr;  // the block read last
-  std::int64_t filled = 0;                // entries in it
-  std::int64_t position = 0;              // next entry in it
-  std::int64_t seen = 0;                  // entries compared
+  EntryBlock block;
+  std::int64_t position = 0;  // next entry in the block
+  std::int64_t seen = 0;      // entries compared
   bool failed = false;
 };
 
 // The next entry of the block, or null at its end or on a read failure.
 const std::uint8_t* NextEntry(ProbeReader& reader) {
-  if (reader.position == reader.filled) {
-    const std::int64_t count = NextEntries(reader.zone, &reader.entries);
+  if (reader.position == reader.block.count) {
+    const std::int64_t count = NextEntries(reader.zone, reader.block);
     if (count <= 0) {
       reader.failed = count < 0;
       return nullptr;
     }
-    reader.filled = count;
     reader.position = 0;
   }
-  return reader.entries + kEntrySize * reader.position++;
+  return reader.block.bytes.get() + kEntrySize * reader.position++;
 }
 
 }  // namespace

@@ -5,20 +5,36 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
+#include "base/sky.h"
 #include "base/star_record.h"
+#include "db/separation.h"
 
 namespace ucac2 {
 namespace {
 
-constexpr double kQuarterMas = 324000000.0;  // 90 degrees
-constexpr double kHalfMas = 2 * kQuarterMas;
-constexpr double kFullMas = 4 * kQuarterMas;
-constexpr double kRadiansPerMas = 3.14159265358979323846 / kHalfMas;
+constexpr double kQuarterMas = kPoleMas;
+constexpr double kHalfMas = kHalfCircleMas;
+constexpr double kFullMas = kFullCircleMas;
 constexpr double kJ2000 = 2000.0;
-constexpr double kMotionUnitMas = 0.1;  // the record's motions count 0.1 mas a year
-constexpr int kMotionRaOffset = kIdentifierSize + 20;
-constexpr int kMotionDecOffset = kIdentifierSize + 24;
+
+// The record's field named `name`.
+constexpr const RecordField& FieldNamed(std::string_view name) {
+  for (const RecordField& field : kRecordFields) {
+    if (name == field.name) return field;
+  }
+  throw "no such field";  // a compile-time error where it is used
+}
+constexpr const RecordField& kMotionRa = FieldNamed("pm_ra");
+constexpr const RecordField& kMotionDec = FieldNamed("pm_de");
+
+// A motion in mas a year, from its stored count of 10^-decimals of that.
+double Motion(const RecordField& field, const std::uint8_t* record) {
+  double value = static_cast<double>(FieldValue(field, record));
+  for (int i = 0; i < field.decimals; ++i) value /= 10;
+  return value;
+}
 constexpr int kMaxEpochDigits = 15;  // integer and fraction digits kept exact in a double
 
 double Wrap(double ra_mas) {
@@ -71,15 +87,14 @@ SkyPosition MovePosition(double ra_mas, double dec_mas, double pm_ra, double pm_
 SkyPosition EntryPositionAt(const std::uint8_t* entry, double years) {
   const std::uint8_t* record = entry + kIdentifierSize;
   return MovePosition(LoadLE32(record + kRightAscensionOffset),
-                      LoadLE32(record + kDeclinationOffset),
-                      LoadLE32(entry + kMotionRaOffset) * kMotionUnitMas,
-                      LoadLE32(entry + kMotionDecOffset) * kMotionUnitMas, years);
+                      LoadLE32(record + kDeclinationOffset), Motion(kMotionRa, record),
+                      Motion(kMotionDec, record), years);
 }
 
 double RightAscensionReachMas(double years, double abs_dec_mas) {
   const double reach = DeclinationReachMas(years);
   if (abs_dec_mas + reach >= kQuarterMas) return kFullMas;
-  return std::min(kFullMas, reach / std::cos(abs_dec_mas * kRadiansPerMas));
+  return std::min(kFullMas, reach / std::cos(abs_dec_mas / kMasPerRadian));
 }
 
 double DeclinationReachMas(double years) { return kMaxProperMotionMasPerYear * std::fabs(years); }

@@ -30,14 +30,24 @@ void ReportSortFailure(Findings& findings) {
   }
 }
 
-bool ReadBlock(ZoneReader& zone, int band, RegionKind kind, const Plan& plan, StarOrder& order,
-               Findings& findings) {
+// What a search reads with and into.
+struct Search {
+  RegionKind kind;
+  const Plan& plan;
+  StarOrder& order;
+  Findings& findings;
+  EntryBlock block;
+};
+
+bool ReadBlock(Search& search, ZoneReader& zone, int band) {
+  const Plan& plan = search.plan;
+  const RegionKind kind = search.kind;
   StartBand(zone, band);
-  const std::uint8_t* entries = nullptr;
   std::int64_t count;
-  while ((count = NextEntries(zone, &entries)) > 0) {
+  while ((count = NextEntries(zone, search.block)) > 0) {
+    const std::uint8_t* bytes = search.block.bytes.get();
     for (std::int64_t i = 0; i < count; ++i) {
-      const std::uint8_t* entry = entries + i * kEntrySize;
+      const std::uint8_t* entry = bytes + i * kEntrySize;
       const std::int32_t ra = LoadLE32(entry + kIdentifierSize + kRightAscensionOffset);
       const std::int32_t dec = LoadLE32(entry + kIdentifierSize + kDeclinationOffset);
       std::uint64_t key = 0;
@@ -48,26 +58,25 @@ bool ReadBlock(ZoneReader& zone, int band, RegionKind kind, const Plan& plan, St
       } else if (!InBox(plan, ra, dec, &key)) {
         continue;
       }
-      if (!AddToOrder(order, key, entry)) {
-        ReportSortFailure(findings);
+      if (!AddToOrder(search.order, key, entry)) {
+        ReportSortFailure(search.findings);
         return false;
       }
     }
   }
   if (count < 0) {
-    Report(findings, zone.path.c_str(), "cannot be read");
+    Report(search.findings, zone.path.c_str(), "cannot be read");
     return false;
   }
   return true;
 }
 
-bool ReadHour(const std::string& db, int hour, RegionKind kind, const Plan& plan, StarOrder& order,
-              Findings& findings) {
+bool ReadHour(Search& search, const std::string& db, int hour) {
   ZoneReader zone;
-  if (!OpenZoneForQuery(db, hour, zone, findings)) return false;
+  if (!OpenZoneForQuery(db, hour, zone, search.findings)) return false;
   for (int band = 0; band < kBands; ++band) {
-    if (plan.read[hour][band] && zone.head.counts[band] > 0 &&
-        !ReadBlock(zone, band, kind, plan, order, findings)) {
+    if (search.plan.read[hour][band] && zone.head.counts[band] > 0 &&
+        !ReadBlock(search, zone, band)) {
       return false;
     }
   }
@@ -86,10 +95,11 @@ int FindStars(const std::string& db, const Region& region, std::int64_t limit) {
   Findings findings;
   StarOrder order;
   StartOrder(order, limit);
+  Search search{region.kind, plan, order, findings, EntryBlock()};
   for (int hour = 0; hour < kHourZones; ++hour) {
     bool wanted = false;
     for (int band = 0; band < kBands; ++band) wanted = wanted || plan.read[hour][band];
-    if (wanted && !ReadHour(db, hour, region.kind, plan, order, findings)) {
+    if (wanted && !ReadHour(search, db, hour)) {
       return FindingsStatus(findings);
     }
   }

@@ -13,7 +13,6 @@ namespace ucac2 {
 namespace {
 
 constexpr double kRadiansPerDegree = kPi / 180.0;
-constexpr double kRadiansPerMas = kPi / kHalfCircleMas;
 // Far beyond the strays of the zone borders (34 mas at most), and beyond any rounding of the
 // cap's outline below.
 constexpr double kZoneMargin = 0.001;  // degrees
@@ -60,7 +59,7 @@ void PlanCone(const Region& region, Plan& plan) {
   plan.ra_mas = AngleMas(region.ra);
   plan.dec_mas = AngleMas(region.dec);
   plan.radius = radius_degrees * kRadiansPerDegree;
-  plan.cos_dec = std::cos(dec * kRadiansPerDegree);
+  plan.centre = MakeDirection(plan.ra_mas, plan.dec_mas);
   const double low = std::max(-90.0, dec - radius_degrees);
   const double high = std::min(90.0, dec + radius_degrees);
   plan.dec_low_mas = (low - kZoneMargin) * kMasPerDegree;
@@ -122,37 +121,6 @@ Plan MakePlan(const Region& region) {
     PlanBox(region, plan);
   }
   return plan;
-}
-
-// By the haversine formula, which stays exact at small separations; a star outside is
-// rejected early by cheap tests.
-bool InCone(const Plan& plan, int band, std::int32_t ra, std::int32_t dec, double* distance) {
-  if (dec < plan.dec_low_mas || dec > plan.dec_high_mas) return false;
-  double ra_gap = static_cast<double>(ra) - plan.ra_mas;
-  if (ra_gap > kHalfCircleMas) ra_gap -= 2 * kHalfCircleMas;
-  if (ra_gap < -kHalfCircleMas) ra_gap += 2 * kHalfCircleMas;
-  if (std::fabs(ra_gap) > plan.half_width_mas[band]) return false;
-  const double sin_half_dec =
-      std::sin((static_cast<double>(dec) - plan.dec_mas) * kRadiansPerMas / 2);
-  const double sin_half_ra = std::sin(ra_gap * kRadiansPerMas / 2);
-  const double haversine = sin_half_dec * sin_half_dec + plan.cos_dec *
-                                                             std::cos(dec * kRadiansPerMas) *
-                                                             sin_half_ra * sin_half_ra;
-  *distance = 2 * std::asin(std::min(1.0, std::sqrt(haversine)));
-  return *distance <= plan.radius;
-}
-
-bool InBox(const Plan& plan, std::int32_t ra, std::int32_t dec, std::uint64_t* key) {
-  if (dec < plan.dec_low || dec > plan.dec_high) return false;
-  if (ra >= plan.ra_first && (plan.wraps || ra <= plan.ra_last)) {
-    *key = static_cast<std::uint64_t>(ra - plan.ra_first);
-    return true;
-  }
-  if (plan.wraps && ra <= plan.ra_last) {
-    *key = static_cast<std::uint64_t>(std::int64_t{ra} + kFullCircleMas - plan.ra_first);
-    return true;
-  }
-  return false;
 }
 
 }  // namespace ucac2

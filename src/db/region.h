@@ -2,16 +2,16 @@
 // and declination: the band blocks that can hold its stars, and the test of each star read.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 
+#include "base/sky.h"
 #include "base/zones.h"
 #include "db/angles.h"
+#include "db/separation.h"
 
 namespace ucac2 {
-
-inline constexpr double kPi = 3.14159265358979323846;
-/// Arcseconds in a radian, for a cone's distances.
-inline constexpr double kArcsecondsPerRadian = 648000.0 / kPi;
 
 enum class RegionKind { kCone, kBox };
 
@@ -30,7 +30,8 @@ struct Plan {
   bool read[kHourZones][kBands] = {};
   // A cone: its centre in mas, its radius, and for a quick first test the declinations it
   // spans and, per band, how far in right ascension from the centre its stars can lie.
-  double ra_mas = 0, dec_mas = 0, radius = 0, cos_dec = 0;
+  double ra_mas = 0, dec_mas = 0, radius = 0;
+  SkyDirection centre;
   double dec_low_mas = 0, dec_high_mas = 0;
   double half_width_mas[kBands] = {};
   // A box: whole milliarcseconds, edges included.
@@ -50,5 +51,31 @@ bool InCone(const Plan& plan, int band, std::int32_t ra, std::int32_t dec, doubl
 /// True when the star lies in the box; its place in the box's order, milliarcseconds
 /// eastward from the first edge, goes to `key`.
 bool InBox(const Plan& plan, std::int32_t ra, std::int32_t dec, std::uint64_t* key);
+
+// Inline: they run for every star read. The cone's distance is the vector form, exact at
+// every separation; a star outside is rejected early by cheap tests.
+inline bool InCone(const Plan& plan, int band, std::int32_t ra, std::int32_t dec,
+                   double* distance) {
+  if (dec < plan.dec_low_mas || dec > plan.dec_high_mas) return false;
+  double ra_gap = static_cast<double>(ra) - plan.ra_mas;
+  if (ra_gap > kHalfCircleMas) ra_gap -= 2 * kHalfCircleMas;
+  if (ra_gap < -kHalfCircleMas) ra_gap += 2 * kHalfCircleMas;
+  if (std::fabs(ra_gap) > plan.half_width_mas[band]) return false;
+  *distance = Separation(plan.centre, ra, dec);
+  return *distance <= plan.radius;
+}
+
+inline bool InBox(const Plan& plan, std::int32_t ra, std::int32_t dec, std::uint64_t* key) {
+  if (dec < plan.dec_low || dec > plan.dec_high) return false;
+  if (ra >= plan.ra_first && (plan.wraps || ra <= plan.ra_last)) {
+    *key = static_cast<std::uint64_t>(ra - plan.ra_first);
+    return true;
+  }
+  if (plan.wraps && ra <= plan.ra_last) {
+    *key = static_cast<std::uint64_t>(std::int64_t{ra} + kFullCircleMas - plan.ra_first);
+    return true;
+  }
+  return false;
+}
 
 }  // namespace ucac2

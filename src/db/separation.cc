@@ -5,12 +5,14 @@
 
 #include <cmath>
 
+#include "base/sky.h"
+
 namespace ucac2 {
 namespace {
 
-constexpr double kQuarterMas = 324000000.0;  // 90 degrees
-constexpr double kHalfMas = 2 * kQuarterMas;
-constexpr double kFullMas = 4 * kQuarterMas;
+constexpr double kQuarterMas = kPoleMas;
+constexpr double kHalfMas = kHalfCircleMas;
+constexpr double kFullMas = kFullCircleMas;
 constexpr double kRadiansPerMas = 1 / kMasPerRadian;
 
 struct SineCosine {

@@ -1,5 +1,5 @@
-// Drawing the density map and encoding it as PNG with stb_image_write, written through the
-// platform's files.
+// Counting stars into the density map, painting it with its margins and writing it as PNG
+// through the platform's files.
 #include "db/sky_map.h"
 
 #include <algorithm>
@@ -14,85 +14,76 @@
 #include "db/output_file.h"
 #include "db/zone_reader.h"
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STBI_WRITE_NO_STDIO
-#include <stb_image_write.h>
-
 namespace ucac2 {
 namespace {
 
 constexpr int kChannels = 3;
+constexpr int kPngLevel = 4;    // of zlib's 1..9: fast, and the noise would gain little more
 constexpr int kHourLines = 12;  // every 2 hours
 constexpr int kDecLines = 6;    // every 30 degrees
-constexpr int kGridShare = 64;  // of 256: how much a grid line lightens a pixel
-
-struct Rgb {
-  double r, g, b;
-};
-
-// The colour scale, from one star per pixel to the densest; an empty pixel is black.
-constexpr Rgb kScale[] = {
-    {25, 12, 70}, {90, 25, 140}, {190, 55, 100}, {245, 140, 40}, {255, 250, 200}};
-
-Rgb ScaleColour(double t) {
-  constexpr int kSteps = static_cast<int>(std::size(kScale)) - 1;
-  const double at = std::clamp(t, 0.0, 1.0) * kSteps;
-  const int step = std::min(static_cast<int>(at), kSteps - 1);
-  const double f = at - step;
-  const Rgb& a = kScale[step];
-  const Rgb& b = kScale[step + 1];
-  return {a.r + (b.r - a.r) * f, a.g + (b.g - a.g) * f, a.b + (b.b - a.b) * f};
-}
-
-std::uint8_t Channel(double value, bool grid) {
-  const int level = static_cast<int>(std::lround(value));
-  const int lit = grid ? level + ((255 - level) * kGridShare) / 256 : level;
-  return static_cast<std::uint8_t>(std::clamp(lit, 0, 255));
-}
 
 struct PngSink {
   OutputFile output;
   bool failed = false;
 };
 
-void WritePng(void* context, void* data, int size) {
+bool WritePng(void* context, const std::uint8_t* bytes, std::size_t size) {
   auto& sink = *static_cast<PngSink*>(context);
-  if (!sink.failed && !WriteBytes(sink.output.file, data, static_cast<std::size_t>(size))) {
-    sink.failed = true;
-  }
+  if (!sink.failed && !WriteBytes(sink.output.file, bytes, size)) sink.failed = true;
+  return !sink.failed;
 }
 
 }  // namespace
 
-SkyMap MakeSkyMap(int width) {
+SkyMap MakeSkyMap(int width, bool supplement) {
   SkyMap map;
   map.width = width;
   map.height = width / 2;
-  map.counts.assign(static_cast<std::size_t>(map.width) * static_cast<std::size_t>(map.height), 0);
+  const std::size_t pixels =
+      static_cast<std::size_t>(map.width) * static_cast<std::size_t>(map.height);
+  map.counts.assign(pixels, 0);
+  if (supplement) map.supplement.assign(pixels, false);
   return map;
 }
 
-void CountStar(SkyMap& map, std::int32_t ra, std::int32_t dec) {
-  if (ra < 0 || ra >= kFullCircleMas || dec < -kPoleMas || dec > kPoleMas) return;
-  const std::int64_t column = map.width - 1 - std::int64_t{ra} * map.width / kFullCircleMas;
-  std::int64_t row = (std::int64_t{kPoleMas} - dec) * map.height / (2 * std::int64_t{kPoleMas});
-  if (row == map.height) row = map.height - 1;  // the south pole itself
-  ++map.counts[static_cast<std::size_t>(row * map.width + column)];
+bool SkyPixel(int width, std::int32_t ra, std::int32_t dec, int* x, int* y) {
+  if (ra < 0 || ra >= kFullCircleMas || dec < -kPoleMas || dec > kPoleMas) return false;
+  const int height = width / 2;
+  *x = static_cast<int>(width - 1 - std::int64_t{ra} * width / kFullCircleMas);
+  const std::int64_t row = (std::int64_t{kPoleMas} - dec) * height / (2 * std::int64_t{kPoleMas});
+  *y = static_cast<int>(std::min<std::int64_t>(row, height - 1));  // the south pole itself
+  return true;
+}
+
+void CountStar(SkyMap& map, std::int32_t ra, std::int32_t dec, bool supplement_star) {
+  int x = 0, y = 0;
+  if (!SkyPixel(map.width, ra, dec, &x, &y)) return;
+  ++map.stars;
+  const std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(map.width) +
+                         static_cast<std::size_t>(x);
+  if (supplement_star && !map.supplement.empty()) {
+    map.supplement[at] = true;
+  } else {
+    ++map.counts[at];
+  }
 }
 
 bool CountDatabase(SkyMap& map, const std::string& db, Findings& findings) {
+  EntryBlock block;
   for (int hour = 0; hour < kHourZones; ++hour) {
     ZoneReader zone;
     if (!OpenZoneForQuery(db, hour, zone, findings)) return false;
     // The blocks follow the head one after another: the whole rest of the file is entries.
     StartEntries(zone, 0, zone.head.hour_count);
-    const std::uint8_t* entries = nullptr;
     std::int64_t count;
-    while ((count = NextEntries(zone, &entries)) > 0) {
+    while ((count = NextEntries(zone, block)) > 0) {
+      const std::uint8_t* bytes = block.bytes.get();
       for (std::int64_t i = 0; i < count; ++i) {
-        const std::uint8_t* record = entries + i * kEntrySize + kIdentifierSize;
+        const std::uint8_t* entry = bytes + i * kEntrySize;
+        const std::uint8_t* record = entry + kIdentifierSize;
         CountStar(map, LoadLE32(record + kRightAscensionOffset),
-                  LoadLE32(record + kDeclinationOffset));
+                  LoadLE32(record + kDeclinationOffset),
+                  LoadLE32(entry) >= kFirstSupplementIdentifier);
       }
     }
     if (count < 0) {
@@ -128,10 +119,11 @@ bool CountCatalog(SkyMap& map, const std::string& catalog, Findings& findings) {
     // A piece of a record at the end counts nothing.
     std::int64_t count;
     while ((count = ReadRecords(input, block)) > 0) {
+      const std::uint8_t* bytes = block.bytes.get();
       for (std::int64_t i = 0; i < count; ++i) {
-        const std::uint8_t* record = block.bytes.get() + i * kRecordSize;
+        const std::uint8_t* record = bytes + i * kRecordSize;
         CountStar(map, LoadLE32(record + kRightAscensionOffset),
-                  LoadLE32(record + kDeclinationOffset));
+                  LoadLE32(record + kDeclinationOffset), n > kMainFiles);
       }
     }
     if (count < 0 && !input.ended_early) {
@@ -142,38 +134,42 @@ bool CountCatalog(SkyMap& map, const std::string& catalog, Findings& findings) {
   return true;
 }
 
-bool WriteSkyMap(SkyMap& map, const std::string& path, Findings& findings) {
+bool WriteSkyMap(SkyMap& map, const std::string& path, const MapDecor& decor, Findings& findings) {
   const std::uint32_t densest =
       map.counts.empty() ? 0 : *std::max_element(map.counts.begin(), map.counts.end());
-  const double scale = std::log1p(static_cast<double>(std::max<std::uint32_t>(densest, 1)));
   std::vector<bool> grid_column(static_cast<std::size_t>(map.width), false);
   std::vector<bool> grid_row(static_cast<std::size_t>(map.height), false);
   for (int k = 1; k < kHourLines; ++k)
     grid_column[static_cast<std::size_t>(k * map.width / kHourLines)] = true;
   for (int k = 1; k < kDecLines; ++k)
     grid_row[static_cast<std::size_t>(k * map.height / kDecLines)] = true;
-  std::vector<std::uint8_t> pixels(map.counts.size() * kChannels);
+  const MapLayout layout = LayoutMap(map.width, decor.labels);
+  Canvas canvas = MapCanvas(layout);
   for (int y = 0; y < map.height; ++y) {
+    std::uint8_t* row = PixelAt(canvas, layout.plot_x, layout.plot_y + y);
     for (int x = 0; x < map.width; ++x) {
       const std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(map.width) +
                              static_cast<std::size_t>(x);
-      const std::uint32_t count = map.counts[at];
-      const Rgb colour =
-          count == 0 ? Rgb{0, 0, 0} : ScaleColour(std::log1p(static_cast<double>(count)) / scale);
+      std::uint8_t* pixel = row + static_cast<std::size_t>(x) * kChannels;
+      if (!map.supplement.empty() && map.supplement[at]) {
+        std::copy(kSupplementColour, kSupplementColour + kChannels, pixel);
+        continue;
+      }
       const bool grid =
           grid_column[static_cast<std::size_t>(x)] || grid_row[static_cast<std::size_t>(y)];
-      pixels[at * kChannels] = Channel(colour.r, grid);
-      pixels[at * kChannels + 1] = Channel(colour.g, grid);
-      pixels[at * kChannels + 2] = Channel(colour.b, grid);
+      ScalePixel(ScaleAt(map.counts[at], densest), grid, pixel);
     }
   }
+  for (const SkyPosition& mark : decor.marks) {
+    int x = 0, y = 0;
+    if (SkyPixel(map.width, mark.ra, mark.dec, &x, &y)) DrawMark(canvas, layout, x, y);
+  }
+  if (decor.labels) DrawMargins(canvas, layout, decor, densest);
   std::vector<std::uint32_t>().swap(map.counts);
-  stbi_write_png_compression_level = 4;
+  std::vector<bool>().swap(map.supplement);
   PngSink sink;
   if (!StartOutput(path, sink.output, findings)) return false;
-  if (stbi_write_png_to_func(WritePng, &sink, map.width, map.height, kChannels, pixels.data(),
-                             map.width * kChannels) == 0 ||
-      sink.failed) {
+  if (!EncodePng(canvas, kPngLevel, WritePng, &sink) || sink.failed) {
     AbandonOutput(sink.output);
     Report(findings, path.c_str(), "cannot be written");
     return false;

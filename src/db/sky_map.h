@@ -1,6 +1,6 @@
 // An all-sky picture of star density: equirectangular, right ascension growing to the left
 // (24h at the left edge, 0h at the right), north up, a logarithmic colour scale, a faint grid
-// every 2 hours and 30 degrees, written as PNG.
+// every 2 hours and 30 degrees, in margins that label it (map_axes.h), written as PNG.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "db/findings.h"
+#include "db/map_axes.h"
 
 namespace ucac2 {
 
@@ -20,14 +21,21 @@ struct SkyMap {
   int width = 0;
   int height = 0;
   std::vector<std::uint32_t> counts;
+  std::vector<bool> supplement;  // pixels with a supplement star, when they are drawn apart
+  std::int64_t stars = 0;        // counted on the sky
 };
 
-/// An empty map `width` pixels wide (kMinMapWidth..kMaxMapWidth).
-SkyMap MakeSkyMap(int width);
+/// An empty map `width` pixels wide (kMinMapWidth..kMaxMapWidth); with `supplement`, the
+/// supplement stars are kept apart from the density.
+SkyMap MakeSkyMap(int width, bool supplement = false);
 
-/// Counts a star at right ascension `ra` and declination `dec` (mas); ignores a position
-/// off the sky.
-void CountStar(SkyMap& map, std::int32_t ra, std::int32_t dec);
+/// The pixel (x, y) of a map `width` wide at right ascension `ra` and declination `dec`
+/// (mas); false for a position off the sky.
+bool SkyPixel(int width, std::int32_t ra, std::int32_t dec, int* x, int* y);
+
+/// Counts a star at right ascension `ra` and declination `dec` (mas), of the supplement when
+/// `supplement_star`; ignores a position off the sky.
+void CountStar(SkyMap& map, std::int32_t ra, std::int32_t dec, bool supplement_star = false);
 
 /// Counts every star of the database in folder `db`. False after reporting a zone file
 /// that is missing, damaged or unreadable.
@@ -42,9 +50,9 @@ bool CountCatalog(SkyMap& map, const std::string& catalog, Findings& findings);
 /// empty, is drawn from.
 std::vector<std::string> MapInputs(const std::string& db, const std::string& catalog);
 
-/// Writes the map to the PNG file `path`, releasing the counts on the way to keep memory
-/// down: into a new file beside it, moved over `path` once whole. False after reporting a
-/// file that cannot be written, and then `path` is as it was.
-bool WriteSkyMap(SkyMap& map, const std::string& path, Findings& findings);
+/// Writes the map with `decor` to the PNG file `path`, releasing the counts on the way to keep
+/// memory down: into a new file beside it, moved over `path` once whole. False after reporting
+/// a file that cannot be written, and then `path` is as it was.
+bool WriteSkyMap(SkyMap& map, const std::string& path, const MapDecor& decor, Findings& findings);
 
 }  // namespace ucac2

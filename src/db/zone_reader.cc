@@ -77,21 +77,21 @@ void StartBand(ZoneReader& reader, int band) {
                reader.head.counts[band]);
 }
 
-std::int64_t NextEntries(ZoneReader& reader, const std::uint8_t** entries) {
+std::int64_t NextEntries(ZoneReader& reader, EntryBlock& block) {
+  block.count = 0;
   const std::int64_t left = reader.end - reader.next;
   if (left <= 0) return 0;
   if (!reader.positioned) {
     if (!SeekTo(reader.file, NextEntryOffset(reader))) return -1;
     reader.positioned = true;
   }
-  if (!reader.block) reader.block.reset(new std::uint8_t[kZoneBlockEntries * kEntrySize]);
   const std::int64_t count = left < kZoneBlockEntries ? left : kZoneBlockEntries;
   const auto bytes = static_cast<std::size_t>(count * kEntrySize);
-  if (ReadBytes(reader.file, reader.block.get(), bytes) != static_cast<std::int64_t>(bytes)) {
+  if (ReadBytes(reader.file, block.bytes.get(), bytes) != static_cast<std::int64_t>(bytes)) {
     return -1;
   }
   reader.next += count;
-  *entries = reader.block.get();
+  block.count = count;
   return count;
 }
 

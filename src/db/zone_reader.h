@@ -17,6 +17,12 @@ namespace ucac2 {
 /// Entries handed out at most per block: 262,128 bytes, just under 256 KiB.
 inline constexpr std::int64_t kZoneBlockEntries = (std::int64_t{256} * 1024) / kEntrySize;
 
+/// One block of entries, taken once for a whole command and shared by the files it reads.
+struct EntryBlock {
+  std::unique_ptr<std::uint8_t[]> bytes{new std::uint8_t[kZoneBlockEntries * kEntrySize]};
+  std::int64_t count = 0;  // entries in it
+};
+
 /// What opening a zone file found.
 enum class ZoneOpening {
   kOpened,      // the head is read; `fits` says whether it agrees with the size
@@ -40,7 +46,6 @@ struct ZoneReader {
   std::int64_t next = 0;
   std::int64_t end = 0;
   bool positioned = false;  // the file stands at entry `next`
-  std::unique_ptr<std::uint8_t[]> block;
 };
 
 /// The path of hour `hour`'s zone file in the database folder `db`.
@@ -59,10 +64,10 @@ void StartEntries(ZoneReader& reader, std::int64_t first, std::int64_t count);
 /// Starts handing out the block of band `band`, as the head locates it (`fits` must hold).
 void StartBand(ZoneReader& reader, int band);
 
-/// Reads the next block of the run started, at most kZoneBlockEntries entries, and points
-/// `*entries` at it: their count, 0 at the run's end, or -1 when the file could not be
-/// positioned or read (then NextEntryOffset tells where).
-std::int64_t NextEntries(ZoneReader& reader, const std::uint8_t** entries);
+/// Reads the next entries of the run started into `block`, at most kZoneBlockEntries: their
+/// count, 0 at the run's end, or -1 when the file could not be positioned or read (then
+/// NextEntryOffset tells where).
+std::int64_t NextEntries(ZoneReader& reader, EntryBlock& block);
 
 /// The byte offset of the first entry not yet handed out: where a failed read began.
 std::int64_t NextEntryOffset(const ZoneReader& reader);

@@ -11,4 +11,7 @@ void AddVerifyCommand(CLI::App& app, int& status);
 void AddFindCommand(CLI::App& app, int& status);
 void AddMapCommand(CLI::App& app, int& status);
 
+/// The whole command line of ucac2db: its name, description, version flag and subcommands.
+void DescribeDbCommandLine(CLI::App& app, int& status);
+
 }  // namespace ucac2

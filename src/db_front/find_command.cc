@@ -5,6 +5,7 @@
 
 #include "db/angles.h"
 #include "db/find.h"
+#include "db_front/angle_option.h"
 #include "db_front/commands.h"
 #include "db_front/options.h"
 
@@ -21,27 +22,6 @@ struct FindOptions {
 // No count of stars reaches this; the bound keeps the digits read exactly.
 constexpr std::int64_t kMostStars = 999999999999999999;
 
-const char* Expected(AngleKind kind) {
-  switch (kind) {
-    case AngleKind::kRightAscension:
-      return "a right ascension: decimal degrees from 0 to 360 (no exponent) or hh:mm:ss.s";
-    case AngleKind::kDeclination:
-      return "a declination: decimal degrees from -90 to 90 (no exponent) or +dd:mm:ss.s";
-    case AngleKind::kRadius:
-      return "a radius: decimal degrees above 0 and at most 180 (no exponent)";
-  }
-  return "";
-}
-
-// A value that is not an angle of its kind stops the command line, as a usage error.
-Angle Read(const std::string& option, const std::string& text, AngleKind kind) {
-  Angle angle;
-  if (!ParseAngle(text.c_str(), kind, &angle)) {
-    throw CLI::ValidationError(option, "'" + text + "' is not " + Expected(kind));
-  }
-  return angle;
-}
-
 Region ReadRegion(const FindOptions& options) {
   const bool cone_given = !options.ra.empty() || !options.dec.empty() || !options.radius.empty();
   const bool cone_complete = !options.ra.empty() && !options.dec.empty() && !options.radius.empty();
@@ -49,16 +29,16 @@ Region ReadRegion(const FindOptions& options) {
     Region region;
     if (cone_given) {
       region.kind = RegionKind::kCone;
-      region.ra = Read("--ra", options.ra, AngleKind::kRightAscension);
-      region.dec = Read("--dec", options.dec, AngleKind::kDeclination);
-      region.radius = Read("--radius", options.radius, AngleKind::kRadius);
+      region.ra = ReadAngleOption("--ra", options.ra, AngleKind::kRightAscension);
+      region.dec = ReadAngleOption("--dec", options.dec, AngleKind::kDeclination);
+      region.radius = ReadAngleOption("--radius", options.radius, AngleKind::kRadius);
       return region;
     }
     region.kind = RegionKind::kBox;
-    region.ra_first = Read("--box", options.box[0], AngleKind::kRightAscension);
-    region.ra_last = Read("--box", options.box[1], AngleKind::kRightAscension);
-    region.dec_low = Read("--box", options.box[2], AngleKind::kDeclination);
-    region.dec_high = Read("--box", options.box[3], AngleKind::kDeclination);
+    region.ra_first = ReadAngleOption("--box", options.box[0], AngleKind::kRightAscension);
+    region.ra_last = ReadAngleOption("--box", options.box[1], AngleKind::kRightAscension);
+    region.dec_low = ReadAngleOption("--box", options.box[2], AngleKind::kDeclination);
+    region.dec_high = ReadAngleOption("--box", options.box[3], AngleKind::kDeclination);
     if (AngleAbove(region.dec_low, region.dec_high)) {
       throw CLI::ValidationError("--box", "DEC1 must not be above DEC2");
     }

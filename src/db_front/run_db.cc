@@ -20,13 +20,15 @@ bool UnknownCommand(const CLI::App& app, int argc, const char* const* argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string word = argv[i];
     if (word.starts_with("-")) continue;
+    std::string known;
     for (const CLI::App* command : app.get_subcommands({})) {
       if (command->get_name() == word) return false;
+      known += (known.empty() ? "" : ", ") + command->get_name();
     }
     std::fprintf(stderr,
-                 "Unknown command '%s': the commands are check-catalog, verify, find and map\n"
+                 "Unknown command '%s': the commands are %s\n"
                  "Run with --help for more information.\n",
-                 word.c_str());
+                 word.c_str(), known.c_str());
     return true;
   }
   return false;
@@ -34,20 +36,25 @@ bool UnknownCommand(const CLI::App& app, int argc, const char* const* argv) {
 
 }  // namespace
 
-int RunDb(int argc, const char* const* argv) {
-  PrepareProcess();
-  CLI::App app{
+void DescribeDbCommandLine(CLI::App& app, int& status) {
+  app.description(
       "Checks the UCAC2 catalog and the zone-file database that ucac2 compiles from it, "
-      "and looks into the database.",
-      "ucac2db"};
+      "and looks into the database.");
+  app.name("ucac2db");
   app.set_version_flag("--version", "ucac2db " UCAC2_VERSION);
   app.require_subcommand(1);
   app.fallthrough(false);
-  int status = 0;
   AddCheckCatalogCommand(app, status);
   AddVerifyCommand(app, status);
   AddFindCommand(app, status);
   AddMapCommand(app, status);
+}
+
+int RunDb(int argc, const char* const* argv) {
+  PrepareProcess();
+  CLI::App app;
+  int status = 0;
+  DescribeDbCommandLine(app, status);
   if (UnknownCommand(app, argc, argv)) return kUsageStatus;
   try {
     app.parse(argc, argv);

@@ -1,0 +1,368 @@
+// The writers of a star table. Every field is an integer count of its unit on disk and is
+// printed with integer arithmetic, so each decimal is exact (the degrees of a position round
+// to 9 decimals, which still give back the exact milliarcseconds); the formats differ only in
+// how cells, rows and the head around them are written.
+#include "db/star_format.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "base/catalog_files.h"
+#include "base/star_record.h"
+#include "db/text_escape.h"
+
+namespace ucac2 {
+namespace {
+
+constexpr int kDistanceDecimals = 6;                // microarcseconds
+constexpr int kDegreeDecimals = 9;                  // give back the exact milliarcseconds
+constexpr double kNanoDegreesPerMas = 2500.0 / 9;   // 10^9 / 3,600,000
+constexpr std::int64_t kSupplementEpochScale = 10;  // the supplement's epochs are hundredths
+constexpr std::size_t kCellSize = 48;               // room for any number written
+constexpr const char* kSystemId = "icrs";           // the positions' coordinate system
+constexpr const char* kJ2000SystemId = "icrs_j2000";
+
+/// The UCD of each field of the record, in the table's order.
+struct FieldUcd {
+  const char* name;
+  const char* ucd;
+};
+constexpr FieldUcd kFieldUcds[] = {
+    {"ra", "pos.eq.ra;meta.main"},
+    {"dec", "pos.eq.dec;meta.main"},
+    {"u2r_mag", "phot.mag;em.opt.R"},
+    {"e_ra_m", "stat.error;pos.eq.ra"},
+    {"e_de_m", "stat.error;pos.eq.dec"},
+    {"nobs", "meta.number;obs"},
+    {"e_pos", "stat.error;pos"},
+    {"ncat", "meta.number"},
+    {"cflg", "meta.code"},
+    {"ep_ra_m", "time.epoch;pos.eq.ra"},
+    {"ep_de_m", "time.epoch;pos.eq.dec"},
+    {"pm_ra", "pos.pm;pos.eq.ra"},
+    {"pm_de", "pos.pm;pos.eq.dec"},
+    {"e_pm_ra", "stat.error;pos.pm;pos.eq.ra"},
+    {"e_pm_de", "stat.error;pos.pm;pos.eq.dec"},
+    {"q_pm_ra", "stat.fit.goodness;pos.pm;pos.eq.ra"},
+    {"q_pm_de", "stat.fit.goodness;pos.pm;pos.eq.dec"},
+    {"2m_id", "meta.id.cross"},
+    {"2m_j", "phot.mag;em.IR.J"},
+    {"2m_h", "phot.mag;em.IR.H"},
+    {"2m_ks", "phot.mag;em.IR.K"},
+    {"2m_ph", "meta.code.qual"},
+    {"2m_cc", "meta.code"},
+};
+constexpr bool UcdsFollowFields() {
+  if (std::size(kFieldUcds) != std::size(kRecordFields)) return false;
+  for (std::size_t i = 0; i < std::size(kFieldUcds); ++i) {
+    if (std::string_view(kFieldUcds[i].name) != kRecordFields[i].name) return false;
+  }
+  return true;
+}
+static_assert(UcdsFollowFields());
+
+/// A column beyond the record's fields.
+struct Column {
+  const char* name;
+  const char* datatype;
+  const char* unit;
+  const char* ucd;
+};
+constexpr Column kIdColumn{"id", "int", "", "meta.id;meta.main"};
+constexpr Column kRaJ2000{"ra_j2000", "double", "deg", "pos.eq.ra"};
+constexpr Column kDecJ2000{"dec_j2000", "double", "deg", "pos.eq.dec"};
+
+std::int64_t PowerOfTen(int exponent) {
+  std::int64_t scale = 1;
+  for (int i = 0; i < exponent; ++i) scale *= 10;
+  return scale;
+}
+
+/// One number as text.
+struct Cell {
+  char text[kCellSize];
+  std::size_t size = 0;
+
+  std::string_view View() const { return {text, size}; }
+
+  void Integer(std::int64_t value) {
+    size = static_cast<std::size_t>(std::to_chars(text, text + kCellSize, value).ptr - text);
+  }
+
+  // `value` counts units of 10^-decimals.
+  void Fixed(std::int64_t value, int decimals) {
+    std::uint64_t magnitude =
+        value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    const auto scale = static_cast<std::uint64_t>(PowerOfTen(decimals));
+    char* p = text;
+    if (value < 0) *p++ = '-';
+    p = std::to_chars(p, text + kCellSize, magnitude / scale).ptr;
+    *p++ = '.';
+    magnitude %= scale;
+    for (int i = decimals - 1; i >= 0; --i) {
+      p[i] = static_cast<char>('0' + magnitude % 10);
+      magnitude /= 10;
+    }
+    size = static_cast<std::size_t>(p + decimals - text);
+  }
+
+  // Whole milliarcseconds as degrees: mas * 2500 / 9, rounded; a ninth is never a half, so
+  // the rounding has no ties.
+  void Degrees(std::int64_t mas) {
+    const std::int64_t magnitude = mas < 0 ? -mas : mas;
+    const std::int64_t nano_degrees = (magnitude * 5000 + 9) / 18;
+    Fixed(mas < 0 ? -nano_degrees : nano_degrees, kDegreeDecimals);
+  }
+
+  // A position moved to another epoch, fractions of a milliarcsecond kept.
+  void Degrees(double mas) { Fixed(std::llround(mas * kNanoDegreesPerMas), kDegreeDecimals); }
+};
+
+// Appends a value given by the user (a column's name or a target's field).
+void AppendText(StarFormat format, std::string_view text, std::string& out) {
+  switch (format) {
+    case StarFormat::kCsv:
+      AppendCsvText(text, out);
+      return;
+    case StarFormat::kTsv:
+      AppendTsvText(text, out);
+      return;
+    case StarFormat::kVotable:
+      AppendXmlText(text, out);
+      return;
+    case StarFormat::kDs9:
+      return;
+  }
+}
+
+/// Writes cells one after another, with the format's separators.
+struct RowWriter {
+  const TableLayout& layout;
+  std::string& out;
+  bool first = true;
+
+  void Start() {
+    if (layout.format == StarFormat::kVotable) out += "<TR>";
+  }
+  void Separate() {
+    if (!first && layout.format == StarFormat::kCsv) out += ',';
+    if (!first && layout.format == StarFormat::kTsv) out += '\t';
+    first = false;
+    if (layout.format == StarFormat::kVotable) out += "<TD>";
+  }
+  void End() { out += layout.format == StarFormat::kVotable ? "</TD>" : ""; }
+  void Number(std::string_view text) {
+    Separate();
+    out.append(text);
+    End();
+  }
+  void Text(std::string_view text) {
+    Separate();
+    AppendText(layout.format, text, out);
+    End();
+  }
+  void Finish() { out += layout.format == StarFormat::kVotable ? "</TR>\n" : "\n"; }
+};
+
+// The star's cells: identifier, fields, J2000.0 position at another epoch, distance.
+void AppendStarCells(const StarRow& row, RowWriter& writer) {
+  const TableLayout& layout = writer.layout;
+  const std::uint8_t* entry = row.entry;
+  Cell cell;
+  const std::int64_t id = LoadLE32(entry);
+  cell.Integer(id);
+  writer.Number(cell.View());
+  const std::uint8_t* record = entry + kIdentifierSize;
+  const std::int64_t epoch_scale = id >= kFirstSupplementIdentifier ? kSupplementEpochScale : 1;
+  for (const RecordField& field : kRecordFields) {
+    const std::int64_t value = FieldValue(field, record);
+    switch (field.form) {
+      case FieldForm::kInteger:
+        cell.Integer(value);
+        break;
+      case FieldForm::kFixed:
+        cell.Fixed(value * field.scale, field.decimals);
+        break;
+      case FieldForm::kDegrees:
+        if (layout.at_epoch) {
+          cell.Degrees(field.offset == kRightAscensionOffset ? row.at.ra_mas : row.at.dec_mas);
+        } else {
+          cell.Degrees(value);
+        }
+        break;
+      case FieldForm::kEpoch:
+        cell.Fixed(kEpochBase * PowerOfTen(field.decimals) + value * field.scale * epoch_scale,
+                   field.decimals);
+        break;
+    }
+    writer.Number(cell.View());
+  }
+  if (layout.at_epoch) {
+    cell.Degrees(std::int64_t{LoadLE32(record + kRightAscensionOffset)});
+    writer.Number(cell.View());
+    cell.Degrees(std::int64_t{LoadLE32(record + kDeclinationOffset)});
+    writer.Number(cell.View());
+  }
+  if (!layout.distance_name.empty()) {
+    cell.Fixed(
+        std::llround(row.distance_arcsec * static_cast<double>(PowerOfTen(kDistanceDecimals))),
+        kDistanceDecimals);
+    writer.Number(cell.View());
+  }
+}
+
+// The number of the star's columns, for a row without a star.
+std::size_t StarColumns(const TableLayout& layout) {
+  return 1 + std::size(kRecordFields) + (layout.at_epoch ? 2 : 0) +
+         (layout.distance_name.empty() ? 0 : 1);
+}
+
+// `ref` names the coordinate system of a position.
+void AppendField(const Column& column, std::string& out, const char* ref = nullptr) {
+  out += "<FIELD name=\"";
+  AppendXmlText(column.name, out);
+  out += "\" datatype=\"";
+  out += column.datatype;
+  if (column.datatype == std::string_view("unicodeChar")) out += "\" arraysize=\"*";
+  if (column.unit[0] != '\0') {
+    out += "\" unit=\"";
+    out += column.unit;
+  }
+  if (column.ucd[0] != '\0') {
+    out += "\" ucd=\"";
+    out += column.ucd;
+  }
+  if (ref != nullptr) {
+    out += "\" ref=\"";
+    out += ref;
+  }
+  out += "\"/>\n";
+}
+
+void AppendVotableHead(const TableLayout& layout, std::string& out) {
+  char epoch[32] = "J2000";
+  if (layout.at_epoch) std::snprintf(epoch, sizeof epoch, "J%.10g", 2000.0 + layout.epoch_years);
+  out +=
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<VOTABLE version=\"1.4\" xmlns=\"http://www.ivoa.net/xml/VOTable/v1.3\">\n"
+      "<RESOURCE type=\"results\">\n";
+  out +=
+      std::string("<COOSYS ID=\"") + kSystemId + "\" system=\"ICRS\" epoch=\"" + epoch + "\"/>\n";
+  if (layout.at_epoch) {
+    out += std::string("<COOSYS ID=\"") + kJ2000SystemId + "\" system=\"ICRS\" epoch=\"J2000\"/>\n";
+  }
+  out += "<TABLE name=\"ucac2\">\n";
+  for (const std::string& name : layout.leading)
+    AppendField({name.c_str(), "unicodeChar", "", ""}, out);
+  AppendField(kIdColumn, out);
+  for (std::size_t i = 0; i < std::size(kRecordFields); ++i) {
+    const RecordField& field = kRecordFields[i];
+    AppendField({field.name, field.form == FieldForm::kInteger ? "int" : "double", field.unit,
+                 kFieldUcds[i].ucd},
+                out, field.form == FieldForm::kDegrees ? kSystemId : nullptr);
+  }
+  if (layout.at_epoch) {
+    AppendField(kRaJ2000, out, kJ2000SystemId);
+    AppendField(kDecJ2000, out, kJ2000SystemId);
+  }
+  if (!layout.distance_name.empty()) {
+    AppendField({layout.distance_name.c_str(), "double", "arcsec", "pos.angDistance"}, out);
+  }
+  out += "<DATA><TABLEDATA>\n";
+}
+
+void AppendDs9Row(const StarRow& row, const TableLayout& layout, std::string& out) {
+  if (row.entry == nullptr) return;
+  const std::uint8_t* record = row.entry + kIdentifierSize;
+  Cell cell;
+  out += "circle(";
+  if (layout.at_epoch) {
+    cell.Degrees(row.at.ra_mas);
+  } else {
+    cell.Degrees(std::int64_t{LoadLE32(record + kRightAscensionOffset)});
+  }
+  out.append(cell.View());
+  out += ',';
+  if (layout.at_epoch) {
+    cell.Degrees(row.at.dec_mas);
+  } else {
+    cell.Degrees(std::int64_t{LoadLE32(record + kDeclinationOffset)});
+  }
+  out.append(cell.View());
+  out += ',';
+  cell.Integer(kDs9CircleArcsec);
+  out.append(cell.View());
+  out += "\") # text={";
+  cell.Integer(LoadLE32(row.entry));
+  out.append(cell.View());
+  out += "}\n";
+}
+
+}  // namespace
+
+bool ParseStarFormat(std::string_view name, StarFormat* format) {
+  const struct {
+    const char* name;
+    StarFormat format;
+  } kNames[] = {{"csv", StarFormat::kCsv},
+                {"tsv", StarFormat::kTsv},
+                {"votable", StarFormat::kVotable},
+                {"ds9", StarFormat::kDs9}};
+  for (const auto& entry : kNames) {
+    if (name == entry.name) {
+      *format = entry.format;
+      return true;
+    }
+  }
+  return false;
+}
+
+void AppendTableHead(const TableLayout& layout, std::string& out) {
+  switch (layout.format) {
+    case StarFormat::kCsv:
+    case StarFormat::kTsv: {
+      RowWriter writer{layout, out};
+      for (const std::string& name : layout.leading) writer.Text(name);
+      writer.Number(kIdColumn.name);
+      for (const RecordField& field : kRecordFields) writer.Number(field.name);
+      if (layout.at_epoch) {
+        writer.Number(kRaJ2000.name);
+        writer.Number(kDecJ2000.name);
+      }
+      if (!layout.distance_name.empty()) writer.Text(layout.distance_name);
+      writer.Finish();
+      return;
+    }
+    case StarFormat::kVotable:
+      AppendVotableHead(layout, out);
+      return;
+    case StarFormat::kDs9:
+      out += "# Region file format: DS9 version 4.1\nglobal color=green\nfk5\n";
+      return;
+  }
+}
+
+void AppendStarRow(const TableLayout& layout, const StarRow& row, std::string& out) {
+  if (layout.format == StarFormat::kDs9) {
+    AppendDs9Row(row, layout, out);
+    return;
+  }
+  RowWriter writer{layout, out};
+  writer.Start();
+  for (const std::string_view value : row.leading) writer.Text(value);
+  if (row.entry != nullptr) {
+    AppendStarCells(row, writer);
+  } else {
+    for (std::size_t i = StarColumns(layout); i > 0; --i) writer.Number("");
+  }
+  writer.Finish();
+}
+
+void AppendTableTail(const TableLayout& layout, std::string& out) {
+  if (layout.format == StarFormat::kVotable) {
+    out += "</TABLEDATA></DATA>\n</TABLE>\n</RESOURCE>\n</VOTABLE>\n";
+  }
+}
+
+}  // namespace ucac2
