@@ -1,6 +1,7 @@
 // ucac2db find and map run as a user runs them on compiled catalogs, judged against a
 // brute-force scan of the same catalog, and the ordering of large results in bounded memory.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <array>
@@ -10,6 +11,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <thread>
 
 #include "base/catalog_files.h"
 #include "db/match.h"
@@ -560,6 +562,23 @@ TEST(FindFields, EveryFieldInItsUnit) {
   EXPECT_EQ(elsewhere.out, SplitLines(run.out)[0] + ",dist_arcsec\n");
 }
 
+// More stars than memory holds go through a temporary file; a folder for it that does not
+// exist is named, and nothing is printed.
+TEST(FindFields, MissingTemporaryFolderIsNamed) {
+  ScopedTempDir tmp;
+  MakeCatalog(tmp.path() / "cat", "--stars 160000 --bss 0");
+  fs::create_directory(tmp.path() / "db");
+  ASSERT_EQ(RunProgram(UCAC2_EXE, {"../cat"}, tmp.path() / "db").status, 0);
+  const std::string folder = (tmp.path() / "none").string();
+  const RunResult run = RunProgram(UCAC2DB_EXE, {"find", "--box", "0", "360", "-90", "90"},
+                                   tmp.path() / "db", {"TMPDIR=" + folder});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, folder +
+                         ": the folder for temporary files does not exist; the stars found "
+                         "cannot be sorted\n");
+}
+
 // The first stars by key then identifier, whatever the limit and however many runs the
 // memory bound forces into the temporary file.
 TEST(StarOrder, FirstStarsInOrderUnderAnyBound) {
@@ -601,8 +620,9 @@ struct Picture {
   std::vector<std::uint8_t> rgb;
 };
 
-Picture Map(const fs::path& dir, const std::string& args) {
-  EXPECT_EQ(RunDb("map sky.png " + args, dir).status, 0);
+// A missing catalog file is drawn as an empty strip, and found (status 1).
+Picture Map(const fs::path& dir, const std::string& args, int status = 0) {
+  EXPECT_EQ(RunDb("map sky.png " + args, dir).status, status) << args;
   Picture p;
   int channels = 0;
   stbi_uc* decoded = stbi_load((dir / "sky.png").c_str(), &p.width, &p.height, &channels, 3);
@@ -625,7 +645,7 @@ std::vector<std::pair<int, int>> Differences(const Picture& a, const Picture& b)
 TEST(SkyMap, StarsShowWhereTheyStandAndMissingFilesAsEmptyStrips) {
   ScopedTempDir tmp;
   fs::create_directory(tmp.path() / "none");
-  const Picture empty = Map(tmp.path(), "--catalog none --width 100 --no-labels");
+  const Picture empty = Map(tmp.path(), "--catalog none --width 100 --no-labels", 1);
   EXPECT_EQ(std::pair(empty.width, empty.height), std::pair(100, 50));
   // RA 30.5, Dec +45.25 and RA 180, Dec -89.75 degrees: RA grows to the left, north is up.
   MakeCatalog(tmp.path() / "two",
@@ -646,11 +666,12 @@ TEST(SkyMap, StarsShowWhereTheyStandAndMissingFilesAsEmptyStrips) {
   // z150 holds -15.5 .. -15 degrees: row 210 of 360.
   MakeCatalog(tmp.path() / "full", "--stars 30000 --bss 0");
   MakeCatalog(tmp.path() / "gap", "--stars 30000 --bss 0 --missing z150");
-  const Picture blank = Map(tmp.path(), "--catalog none --width 720 --no-labels");
+  const Picture blank = Map(tmp.path(), "--catalog none --width 720 --no-labels", 1);
   const auto rows = [&](const char* catalog) {  // the rows that show a star
     std::set<int> at;
     const Picture p =
-        Map(tmp.path(), std::string("--catalog ") + catalog + " --width 720 --no-labels");
+        Map(tmp.path(), std::string("--catalog ") + catalog + " --width 720 --no-labels",
+            catalog == std::string("gap") ? 1 : 0);
     for (const auto& [x, y] : Differences(p, blank)) at.insert(y);
     return at;
   };
@@ -699,6 +720,55 @@ TEST(SkyMap, LabelsStandInMarginsAroundTheSamePlot) {
   EXPECT_GT(inked(0, layout.plot_y, layout.plot_x - 1, layout.plot_y + 50), 0);
   EXPECT_GT(inked(0, bottom, labelled.width, bottom + (labelled.height - bottom) / 2), 0);
   EXPECT_GT(inked(0, bottom + (labelled.height - bottom) / 2, labelled.width, labelled.height), 0);
+}
+
+// map's output is written whole or not at all: never onto one of its inputs, whatever the
+// name; two runs onto one output leave one whole picture; a run cut short by a file-size limit
+// leaves the file that stood there, and no piece beside it.
+TEST(SkyMap, OutputIsWholeOrUntouched) {
+  ScopedTempDir tmp;
+  MakeCatalog("cat", "--stars 3000 --bss 40");
+  fs::create_directory("db");
+  ASSERT_EQ(RunProgram(UCAC2_EXE, {"../cat"}, "db").status, 0);
+  const std::string zone = ReadFileBytes("db/UCAC2_05.dat"), record = ReadFileBytes("cat/z100");
+  fs::create_hard_link("cat/z100", "z100.png");
+  const std::string refused = ", a file the map is drawn from; left as it is\n";
+  for (const auto& [args, err] : std::vector<std::pair<std::string, std::string>>{
+           {"map UCAC2_05.dat", "UCAC2_05.dat: is UCAC2_05.dat" + refused},
+           {"map ../db/UCAC2_05.dat --db .", "../db/UCAC2_05.dat: is UCAC2_05.dat" + refused},
+           {"map ../z100.png --catalog ../cat", "../z100.png: is ../cat/z100" + refused}}) {
+    const RunResult run = RunDb(args, "db");
+    EXPECT_EQ(run.status, 1) << args;
+    EXPECT_EQ(run.err, err);
+  }
+  EXPECT_EQ(ReadFileBytes("db/UCAC2_05.dat"), zone);
+  EXPECT_EQ(ReadFileBytes("cat/z100"), record);
+
+  const auto decoded = [](const char* path) {
+    int width = 0, height = 0, channels = 0;
+    stbi_uc* pixels = stbi_load(path, &width, &height, &channels, 3);
+    stbi_image_free(pixels);
+    return pixels == nullptr ? 0 : width;
+  };
+  // Two runs at once onto one output, several times over: one of the two pictures.
+  for (int round = 0; round < 5; ++round) {
+    std::thread wide([] { RunDb("map both.png --db db --width 1000 --no-labels", "."); });
+    RunDb("map both.png --db db --width 600 --no-labels", ".");
+    wide.join();
+    EXPECT_TRUE(decoded("both.png") == 1000 || decoded("both.png") == 600) << round;
+    const std::string bytes = ReadFileBytes("both.png");
+    EXPECT_EQ(bytes.find("IEND"), bytes.rfind("IEND")) << "two pictures joined";
+  }
+  const std::string before = ReadFileBytes("both.png");
+  const RunResult cut = RunProgram(UCAC2DB_EXE, {"map", "both.png", "--db", "db"}, ".", {}, [] {
+    const rlimit size_limit = {4096, 4096};
+    setrlimit(RLIMIT_FSIZE, &size_limit);
+  });
+  EXPECT_EQ(cut.status, 1);
+  EXPECT_EQ(cut.err, "both.png: cannot be written\n");
+  EXPECT_EQ(ReadFileBytes("both.png"), before);
+  for (const std::string& name : Listing("."))
+    EXPECT_EQ(name.find(".part"), std::string::npos) << name;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "base/file.h"
@@ -23,8 +24,19 @@
 namespace ucac2 {
 namespace {
 
-constexpr const char* kSortFileName = "temporary file";
 constexpr const char* kSortFailure = "cannot be made or written to sort the stars found";
+constexpr const char* kNoSortFolder =
+    "the folder for temporary files does not exist; the stars found cannot be sorted";
+
+// Names the folder the temporary file was to go in, which the user can mend.
+void ReportSortFailure(Findings& findings) {
+  const char* folder = TemporaryFolder();
+  if (!IsDirectory(folder)) {
+    Report(findings, folder, "%s", kNoSortFolder);
+  } else {
+    Report(findings, (std::string("temporary file in ") + folder).c_str(), "%s", kSortFailure);
+  }
+}
 
 /// What a window's entries go through: the region's exact test, then the order.
 struct BlockVisit {
@@ -91,7 +103,7 @@ bool ReadBlock(ZoneReader& zone, EntryBlock& entries, int hour, int band, Region
       return false;
     }
     if (visit.failed) {
-      Report(findings, kSortFileName, "%s", kSortFailure);
+      ReportSortFailure(findings);
       return false;
     }
   }
@@ -168,7 +180,7 @@ int FindStars(const std::string& db, const Region& region, const FindQuery& quer
   std::fputs(header.c_str(), stdout);
   if (!EmitInOrder(order, EmitStar, &out)) {
     FlushStarLines(out.csv);
-    Report(findings, kSortFileName, "%s", kSortFailure);
+    ReportSortFailure(findings);
     return FindingsStatus(findings);
   }
   if (!FlushStarLines(out.csv) || std::fflush(stdout) != 0) {

@@ -40,6 +40,8 @@ std::int32_t MajorityTotal(const Zones& zones, bool all_present, std::int64_t ho
 
 void CheckWorkFiles(Findings& findings, const std::string& database) {
   namespace fs = std::filesystem;
+  // Asked once, and only when a work file is there.
+  int running = -1;
   std::error_code error;
   for (fs::directory_iterator it(database, error), end; !error && it != end; it.increment(error)) {
     const fs::path file_name = it->path().filename();
@@ -56,8 +58,10 @@ void CheckWorkFiles(Findings& findings, const std::string& database) {
       } catch (const std::exception&) {
         shown = std::string(prefix) + "...";
       }
-      Report(findings, JoinPath(database, shown.c_str()).c_str(),
-             "a work file: a compilation did not end cleanly");
+      if (running < 0) running = CompilationRunsIn(database.c_str()) ? 1 : 0;
+      Report(findings, JoinPath(database, shown.c_str()).c_str(), "a work file: %s",
+             running == 1 ? "a compilation is running in this folder"
+                          : "a compilation did not end cleanly");
     }
   }
 }
@@ -66,6 +70,9 @@ void ReadHead(Zone& zone) {
   switch (OpenZone(zone.out.name, zone.reader)) {
     case ZoneOpening::kMissing:
       FileReport(zone.out, "zone file missing");
+      return;
+    case ZoneOpening::kUnknown:
+      FileReport(zone.out, "cannot be read");  // a link loop, say: as check-catalog
       return;
     case ZoneOpening::kNotRegular:
       FileReport(zone.out, "not a regular file");

@@ -5,6 +5,7 @@
 
 #include "db/match.h"
 #include "db_front/commands.h"
+#include "db_front/options.h"
 
 namespace ucac2 {
 
@@ -20,22 +21,23 @@ void AddMatchCommand(CLI::App& app, int& status) {
       "named on the standard error stream with their line numbers (status 1).");
   match->add_option("TARGETS", *targets, "the table of targets; - for the standard input")
       ->required()
-      ->type_name("");
+      ->option_text("");
   match->add_option("--db", options->db, "the database folder (default: the current one)")
-      ->type_name("DIR");
+      ->check(ExistingFolder())
+      ->option_text("DIR");
   match
       ->add_option("--ra-col", options->ra_column,
                    "the right ascension column (default: ra, raj2000, ra_icrs, _raj2000 or "
                    "alpha, in any case)")
-      ->type_name("NAME");
+      ->option_text("NAME");
   match
       ->add_option("--dec-col", options->dec_column,
                    "the declination column (default: dec, dej2000, de_icrs, _dej2000 or delta)")
-      ->type_name("NAME");
+      ->option_text("NAME");
   match
       ->add_option("--radius", options->radius_arcsec,
                    "the largest separation, arcseconds, above 0 and at most 3600 (default 2)")
-      ->type_name("ARCSEC");
+      ->option_text("ARCSEC");
   match->add_flag("--all", options->all,
                   "every star within the radius, nearest first, one line per pair");
   match->add_flag("--unmatched", options->unmatched,
