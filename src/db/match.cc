@@ -172,8 +172,9 @@ TargetsRead ReadTargets(TableReader& table, const char* name, const MatchOptions
       continue;
     }
     if (fields.size() != columns) {
-      Report(findings, name, "line %lld: %zu fields, the header line has %zu", line, fields.size(),
-             columns);
+      // %zu is not in the Windows C library's printf.
+      Report(findings, name, "line %lld: %lld fields, the header line has %lld", line,
+             static_cast<long long>(fields.size()), static_cast<long long>(columns));
       continue;
     }
     Angle ra, dec;
