@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   VerifyRequest request;
   request.database = folder;
-  if (VerifyDatabase(request).total == 0 && FindStars(folder, fuzz::WholeSky(), -1) != 0) {
+  if (VerifyDatabase(request).total == 0 && FindStars(folder, fuzz::WholeSky(), FindQuery{}) != 0) {
     fuzz::Fail("find reads without an error every database verify passes");
   }
   return 0;
