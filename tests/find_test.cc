@@ -14,8 +14,8 @@
 #include <thread>
 
 #include "base/catalog_files.h"
-#include "db/match.h"
 #include "db/map_axes.h"
+#include "db/match.h"
 #include "db/star_order.h"
 #include "test_util.h"
 

@@ -22,9 +22,9 @@ using WindowVisitor = void (*)(void* context, const std::uint8_t* entries, std::
                                bool file_start);
 
 /// Hands to `visit`, read through `entries` (the command's one block), the entries of block
-/// `band` of the zone file open in `zone` (its head fitting the file) that stand in a catalog file whose strip meets the window's
-/// declinations and have a right ascension in the window's range (their declinations are not
-/// tested). False when the file cannot be read.
+/// `band` of the zone file open in `zone` (its head fitting the file) that stand in a catalog
+/// file whose strip meets the window's declinations and have a right ascension in the window's
+/// range (their declinations are not tested). False when the file cannot be read.
 bool ReadWindow(ZoneReader& zone, EntryBlock& entries, int band, const SkyWindow& window,
                 WindowVisitor visit, void* context);
 
