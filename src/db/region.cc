@@ -59,7 +59,7 @@ void PlanCone(const Region& region, Plan& plan) {
   plan.ra_mas = AngleMas(region.ra);
   plan.dec_mas = AngleMas(region.dec);
   plan.radius = radius_degrees * kRadiansPerDegree;
-  plan.cos_dec = std::cos(dec * kRadiansPerDegree);
+  plan.centre = MakeDirection(plan.ra_mas, plan.dec_mas);
   const double low = std::max(-90.0, dec - radius_degrees);
   const double high = std::min(90.0, dec + radius_degrees);
   plan.dec_low_mas = (low - kZoneMargin) * kMasPerDegree;

@@ -9,13 +9,9 @@
 #include "base/sky.h"
 #include "base/zones.h"
 #include "db/angles.h"
+#include "db/separation.h"
 
 namespace ucac2 {
-
-inline constexpr double kPi = 3.14159265358979323846;
-/// Arcseconds in a radian, for a cone's distances.
-inline constexpr double kArcsecondsPerRadian = 648000.0 / kPi;
-inline constexpr double kRadiansPerMas = kPi / kHalfCircleMas;
 
 enum class RegionKind { kCone, kBox };
 
@@ -34,7 +30,8 @@ struct Plan {
   bool read[kHourZones][kBands] = {};
   // A cone: its centre in mas, its radius, and for a quick first test the declinations it
   // spans and, per band, how far in right ascension from the centre its stars can lie.
-  double ra_mas = 0, dec_mas = 0, radius = 0, cos_dec = 0;
+  double ra_mas = 0, dec_mas = 0, radius = 0;
+  SkyDirection centre;
   double dec_low_mas = 0, dec_high_mas = 0;
   double half_width_mas[kBands] = {};
   // A box: whole milliarcseconds, edges included.
@@ -55,8 +52,8 @@ bool InCone(const Plan& plan, int band, std::int32_t ra, std::int32_t dec, doubl
 /// eastward from the first edge, goes to `key`.
 bool InBox(const Plan& plan, std::int32_t ra, std::int32_t dec, std::uint64_t* key);
 
-// Inline: they run for every star read. The cone's test is the haversine formula, which
-// stays exact at small separations; a star outside is rejected early by cheap tests.
+// Inline: they run for every star read. The cone's distance is the vector form, exact at
+// every separation; a star outside is rejected early by cheap tests.
 inline bool InCone(const Plan& plan, int band, std::int32_t ra, std::int32_t dec,
                    double* distance) {
   if (dec < plan.dec_low_mas || dec > plan.dec_high_mas) return false;
@@ -64,13 +61,7 @@ inline bool InCone(const Plan& plan, int band, std::int32_t ra, std::int32_t dec
   if (ra_gap > kHalfCircleMas) ra_gap -= 2 * kHalfCircleMas;
   if (ra_gap < -kHalfCircleMas) ra_gap += 2 * kHalfCircleMas;
   if (std::fabs(ra_gap) > plan.half_width_mas[band]) return false;
-  const double sin_half_dec =
-      std::sin((static_cast<double>(dec) - plan.dec_mas) * kRadiansPerMas / 2);
-  const double sin_half_ra = std::sin(ra_gap * kRadiansPerMas / 2);
-  const double haversine = sin_half_dec * sin_half_dec + plan.cos_dec *
-                                                             std::cos(dec * kRadiansPerMas) *
-                                                             sin_half_ra * sin_half_ra;
-  *distance = 2 * std::asin(std::min(1.0, std::sqrt(haversine)));
+  *distance = Separation(plan.centre, ra, dec);
   return *distance <= plan.radius;
 }
 
