@@ -1,6 +1,7 @@
 // ucac2db find and map run as a user runs them on compiled catalogs, judged against a
 // brute-force scan of the same catalog, and the ordering of large results in bounded memory.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <array>
@@ -10,8 +11,10 @@
 #include <map>
 #include <random>
 #include <set>
+#include <thread>
 
 #include "base/catalog_files.h"
+#include "db/match.h"
 #include "db/map_axes.h"
 #include "db/star_order.h"
 #include "test_util.h"
@@ -27,7 +30,7 @@ constexpr double kMasPerDegree = 3600000.0;
 constexpr std::int64_t kFullCircle = 1296000000;
 
 struct Star {
-  std::int32_t id, ra, dec;
+  std::int32_t id, ra, dec, mag, pm_ra, pm_de;  // mas, hundredths of a magnitude, 0.1 mas/yr
 };
 
 // Every star of the catalog in `dir`, numbered as the database numbers them.
@@ -39,7 +42,13 @@ std::map<std::int32_t, Star> ReadCatalog(const fs::path& dir) {
     const auto* record = reinterpret_cast<const std::uint8_t*>(bytes.data());
     for (std::size_t at = 0; at + 44 <= bytes.size(); at += 44) {
       const std::int32_t id = ids[n > ucac2::kMainFiles]++;
-      stars[id] = {id, ucac2::LoadLE32(record + at), ucac2::LoadLE32(record + at + 4)};
+      const auto* r = record + at;
+      stars[id] = {id,
+                   ucac2::LoadLE32(r),
+                   ucac2::LoadLE32(r + 4),
+                   static_cast<std::int16_t>(r[8] | r[9] << 8),
+                   ucac2::LoadLE32(r + 20),
+                   ucac2::LoadLE32(r + 24)};
     }
   }
   return stars;
@@ -57,19 +66,22 @@ double Separation(double ra1, double dec1, double ra2, double dec2) {
 
 // Stars planted where the zone arithmetic has its edges: RA 0 and the last mas before 360
 // degrees, both poles, the 1-hour border, the band borders at +10 and -80 degrees, and two
-// stars at one position (their order falls to the identifier).
+// stars at one position (their order falls to the identifier). Each file stays in order of
+// right ascension, as the catalog is.
 const char* const kPlanted =
-    "--count z181:6 --set z181:0:0:1000 --set z181:1:1295999999:2000 "
-    "--set z181:2:1295999966:3000 --set z181:3:0:0 "
-    "--count z001:4 --set z001:0:123456789:-324000000 --set z001:1:0:-323999999 "
+    "--count z181:6 --set z181:0:0:1000 --set z181:1:0:0 "
+    "--set z181:4:1295999966:3000 --set z181:5:1295999999:2000 "
+    "--count z001:4 --set z001:0:0:-323999999 --set z001:1:123456789:-324000000 "
     "--count s36:4 --set s36:0:0:324000000 --set s36:1:648000000:323999000 "
-    "--count z191:5 --set z191:0:54000000:18000000 --set z191:1:53999990:18000005 "
-    "--set z191:2:54000034:18000010 --set z191:3:53999999:18000020 "
+    "--count z191:5 --set z191:0:53999990:18000005 --set z191:1:53999999:18000020 "
+    "--set z191:2:54000000:18000000 --set z191:3:54000034:18000010 "
     "--count z201:4 --set z201:0:135000000:36000000 --set z201:1:135000020:36000003 "
-    "--count z200:3 --set z200:0:135000010:35999995 --set z200:1:135000000:35999999 "
-    "--count z021:3 --set z021:0:500000000:-288000000 "
-    "--count z020:3 --set z020:0:500000000:-288000001 "
-    "--count z150:4 --set z150:0:699840000:-54720000 --set z150:1:699840000:-54720000";
+    "--count z200:3 --set z200:0:135000000:35999999 --set z200:1:135000010:35999995 "
+    "--count z021:3 --set z021:1:500000000:-288000000 "
+    "--count z020:3 --set z020:1:500000000:-288000001 "
+    "--count z150:4 --set z150:2:699840000:-54720000 --set z150:3:699840000:-54720000 "
+    "--count z288:3 --set z288:0:0:324000000 --set z288:1:500000000:324000000 "
+    "--set z288:2:900000000:324000000";
 
 class Find : public ::testing::Test {
  protected:
@@ -212,6 +224,290 @@ TEST_F(Find, BadValuesAreUsageErrors) {
   }
 }
 
+// Magnitude bounds, the orders and --nearest against the scan: --limit then gives the first
+// stars of that order.
+TEST_F(Find, MagnitudesAndOrdersMatchBruteForceScan) {
+  const auto in_mags = [](const Star& s) { return s.mag >= 1000 && s.mag <= 1200; };
+  Check("--ra 100 --dec -30 --radius 10 --mag-min 10 --mag-max 12", 36000, 1e-6, 4,
+        [&](const Star& s) {
+          return in_mags(s) ? Separation(100, -30, s.ra / kMasPerDegree, s.dec / kMasPerDegree)
+                            : HUGE_VAL;
+        });
+  Check("--box 0 360 -90 90 --sort mag --mag-max 12", 1e9, 0, 5,
+        [&](const Star& s) { return s.mag <= 1200 ? s.mag : HUGE_VAL; });
+  Check("--ra 200 --dec 20 --radius 90 --sort mag --mag-min 12", 1e9, 0, 3, [&](const Star& s) {
+    return s.mag >= 1200 && Separation(200, 20, s.ra / kMasPerDegree, s.dec / kMasPerDegree) <=
+                                90 * 3600 - 1e-6
+               ? s.mag
+               : HUGE_VAL;
+  });
+  const std::string cone = "--ra 300 --dec 45 --radius 3";
+  const std::vector<const Star*> nearest = Run(cone + " --nearest", nullptr);
+  ASSERT_EQ(nearest.size(), 1u);
+  EXPECT_EQ(nearest[0], Run(cone, nullptr).at(0));
+  // Stars exactly at the pole: all at distance 0, by number.
+  const RunResult pole = RunDb("find --db db --ra 0 --dec 90 --radius 0.000001", dir_->path());
+  std::vector<std::string> at_pole;
+  for (const std::string& line : SplitLines(pole.out.substr(pole.out.find('\n') + 1))) {
+    at_pole.push_back(line.substr(0, line.find(',')) + line.substr(line.rfind(',')));
+  }
+  std::vector<std::string> expected;
+  for (const auto& [id, s] : stars_) {
+    if (s.dec == 324000000) expected.push_back(std::to_string(id) + ",0.000000");
+  }
+  EXPECT_EQ(expected.size(), 4u);
+  EXPECT_EQ(at_pole, expected);
+  for (const char* args :
+       {"--box 1 2 3 4 --nearest", "--box 1 2 3 4 --sort distance",
+        "--ra 1 --dec 1 --radius 1 --sort size",
+        "--ra 1 --dec 1 --radius 1 "
+        "--mag-min 12 --mag-max 11",
+        "--ra 1 --dec 1 --radius 1 --epoch 3001", "--ra 1 --dec 1 --radius 1 --epoch 2000e0"}) {
+    EXPECT_EQ(RunDb(std::string("find --db db ") + args, dir_->path()).status, 2) << args;
+  }
+}
+
+// Where a star stands `years` after J2000.0, in mas: linear motion, pmRA not multiplied by
+// cos Dec, a pole crossed reflected.
+std::pair<std::int64_t, std::int64_t> Moved(const Star& s, double years) {
+  double ra = s.ra + s.pm_ra * 0.1 * years;
+  double dec = s.dec + s.pm_de * 0.1 * years;
+  const double pole = 90 * kMasPerDegree;
+  if (std::fabs(dec) > pole) {
+    dec = (dec > 0 ? 2 * pole : -2 * pole) - dec;
+    ra += 2 * pole;
+  }
+  ra = std::fmod(ra, static_cast<double>(kFullCircle));
+  if (ra < 0) ra += kFullCircle;
+  return {std::llround(ra) % kFullCircle, std::llround(dec)};
+}
+
+// At epoch 3000 (the catalog's stars move up to 0.06 degree): the stars printed stand where
+// the scan moves them, and every star the scan moves into the cone is printed; a cone at the
+// pole, one across 0h, and a box across 0h.
+TEST_F(Find, EpochMatchesBruteForcePropagation) {
+  const struct {
+    const char* args;
+    double ra, dec, radius;  // a cone; radius 0: the box below
+  } kRegions[] = {{"--ra 0 --dec 90 --radius 3", 0, 90, 3},
+                  {"--ra 0 --dec 0.0003 --radius 0.2", 0, 0.0003, 0.2},
+                  {"--ra 138.888889 --dec -80 --radius 2", 138.888889, -80, 2},
+                  {"--box 300 60 -30 30", 0, 0, 0}};
+  int crossed_edge = 0, crossed_pole = 0;
+  for (const auto& region : kRegions) {
+    SCOPED_TRACE(region.args);
+    // In the region, `slack` arcseconds beyond a cone's edge counted in.
+    const auto inside = [&](std::int64_t ra, std::int64_t dec, double slack) {
+      if (region.radius == 0) {
+        return (ra >= 300 * 3600000LL || ra <= 60 * 3600000LL) && std::llabs(dec) <= 30 * 3600000LL;
+      }
+      return Separation(region.ra, region.dec, static_cast<double>(ra) / kMasPerDegree,
+                        static_cast<double>(dec) / kMasPerDegree) <= region.radius * 3600 + slack;
+    };
+    const RunResult run =
+        RunDb(std::string("find --db db --epoch 3000 ") + region.args, dir_->path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::set<std::int32_t> printed;
+    for (const std::string& line : SplitLines(run.out.substr(run.out.find('\n') + 1))) {
+      const std::vector<std::string> f = SplitLines(line, ',');
+      const Star& star = stars_.at(std::stoi(f[0]));
+      const auto [ra, dec] = Moved(star, 1000);
+      EXPECT_EQ(std::llround(std::stod(f[1]) * kMasPerDegree), ra) << line;
+      EXPECT_EQ(std::llround(std::stod(f[2]) * kMasPerDegree), dec) << line;
+      EXPECT_EQ(std::llround(std::stod(f[f.size() - 2]) * kMasPerDegree), star.ra) << line;
+      EXPECT_EQ(std::llround(std::stod(f.back()) * kMasPerDegree), star.dec) << line;
+      EXPECT_TRUE(inside(ra, dec, 1e-6)) << line;
+      printed.insert(star.id);
+    }
+    for (const auto& [id, s] : stars_) {
+      const auto [ra, dec] = Moved(s, 1000);
+      if (inside(ra, dec, -1e-6)) {
+        EXPECT_TRUE(printed.count(id)) << id;
+      }
+      crossed_edge += inside(ra, dec, 0) != inside(s.ra, s.dec, 0);
+      crossed_pole += region.radius == 3 && (ra < 648000000) != (s.ra < 648000000);
+    }
+    EXPECT_GT(printed.size(), 0u);
+  }
+  EXPECT_GT(crossed_edge, 0);  // a star that moved in or out
+  EXPECT_GT(crossed_pole, 0);  // over the pole
+}
+
+// A target of a match: its position in degrees and as typed.
+struct Target {
+  double ra, dec;
+  std::string ra_text, dec_text;
+};
+
+// Targets on stars, a few arcseconds off stars, at RA 0 and just short of 360, at both poles,
+// on and beside hour and band borders, on two stars at one position (typed sexagesimal), and
+// anywhere.
+std::vector<Target> MakeTargets(const std::map<std::int32_t, Star>& stars) {
+  std::vector<Target> targets;
+  const auto add = [&targets](double ra, double dec) {
+    char ra_text[32], dec_text[32];
+    std::snprintf(ra_text, sizeof ra_text, "%.9f", ra);
+    std::snprintf(dec_text, sizeof dec_text, "%.9f", dec);
+    targets.push_back({std::stod(ra_text), std::stod(dec_text), ra_text, dec_text});
+  };
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<double> offset(-2.0 / 3600, 2.0 / 3600), unit(0, 1);
+  int n = 0;
+  for (const auto& [id, s] : stars) {
+    const double ra = s.ra / kMasPerDegree, dec = s.dec / kMasPerDegree;
+    if (++n % 400 == 0) add(ra, dec);
+    if (n % 500 == 0)
+      add(std::fmod(ra + offset(rng) + 360, 360), std::clamp(dec + offset(rng), -90.0, 90.0));
+  }
+  for (const auto& [ra, dec] : std::vector<std::pair<double, double>>{{0, 0.0003},
+                                                                      {359.9999999, 0.0005},
+                                                                      {0, 90},
+                                                                      {77, 90},
+                                                                      {123.4567, -90},
+                                                                      {15, 5},
+                                                                      {14.9999999, 5.0000001},
+                                                                      {37.5, 10},
+                                                                      {37.5000056, 9.9999999},
+                                                                      {138.888889, -80}}) {
+    add(ra, dec);
+  }
+  targets.push_back({194.4, -15.2, "12:57:36", "-15:12:00"});
+  for (int i = 0; i < 150; ++i) add(360 * unit(rng), std::asin(2 * unit(rng) - 1) / kPi * 180);
+  return targets;
+}
+
+// match against the scan of every star for every target: the nearest star within the radius
+// (ties to the smaller number), with --unmatched every target once; with --all every star
+// within the radius, nearest first; the targets' order kept; and the same through the sort's
+// temporary file when it may hold only three records in memory.
+TEST_F(Find, MatchAgreesWithBruteForceNearest) {
+  const std::vector<Target> targets = MakeTargets(stars_);
+  std::string table = "name,RAJ2000,DEJ2000\n";
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    table += "t" + std::to_string(i) + "," + targets[i].ra_text + "," + targets[i].dec_text + "\n";
+  }
+  WriteFileBytes(dir_->path() / "targets.csv", table);
+  constexpr double kRadius = 20;  // arcseconds
+  const auto distance = [&](const Target& t, const Star& s) {
+    return Separation(t.ra, t.dec, s.ra / kMasPerDegree, s.dec / kMasPerDegree);
+  };
+  for (const bool all : {false, true}) {
+    const std::string args =
+        std::string("match --db db targets.csv --radius 20") + (all ? " --all" : " --unmatched");
+    const RunResult run = RunDb(args, dir_->path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::map<std::size_t, std::vector<std::pair<std::int32_t, double>>> found;  // by target
+    std::size_t last_target = 0;
+    for (const std::string& line : SplitLines(run.out.substr(run.out.find('\n') + 1))) {
+      const std::vector<std::string> f = SplitLines(line, ',');
+      const std::size_t t = std::stoul(f[0].substr(1));
+      EXPECT_GE(t, last_target) << line;  // the targets' order
+      last_target = t;
+      EXPECT_EQ(f[1] + "," + f[2], targets[t].ra_text + "," + targets[t].dec_text);
+      found[t];
+      if (!f[3].empty()) found[t].emplace_back(std::stoi(f[3]), std::stod(f.back()));
+    }
+    int matched = 0;
+    for (std::size_t t = 0; t < targets.size(); ++t) {
+      SCOPED_TRACE(targets[t].ra_text + " " + targets[t].dec_text);
+      std::vector<std::pair<double, std::int32_t>> within;  // (distance, id), sorted
+      for (const auto& [id, s] : stars_) {
+        const double d = distance(targets[t], s);
+        if (d <= kRadius + 1e-6) within.emplace_back(d, id);
+      }
+      std::sort(within.begin(), within.end());
+      EXPECT_EQ(found.count(t) > 0, all ? !within.empty() : true);
+      const auto& printed = found[t];
+      if (!all) {
+        ASSERT_LE(printed.size(), 1u);
+        if (within.empty() || printed.empty()) {
+          EXPECT_TRUE(within.empty() || within[0].first > kRadius - 1e-6) << printed.size();
+          continue;
+        }
+        ++matched;
+        // Another star may tie to within the two formulas' difference, unless both stand at
+        // one position.
+        const Star& best = stars_.at(within[0].second);
+        const Star& got = stars_.at(printed[0].first);
+        EXPECT_TRUE(got.id == best.id ||
+                    (std::fabs(distance(targets[t], got) - within[0].first) < 1e-6 &&
+                     (got.ra != best.ra || got.dec != best.dec)))
+            << got.id << " for " << best.id;
+        EXPECT_NEAR(printed[0].second, within[0].first, 2e-6);
+        continue;
+      }
+      std::set<std::int32_t> expected, got;
+      for (const auto& [d, id] : within) {
+        if (d <= kRadius - 1e-6) expected.insert(id);
+      }
+      for (std::size_t i = 0; i < printed.size(); ++i) {
+        got.insert(printed[i].first);
+        if (i > 0) {
+          EXPECT_LE(printed[i - 1].second, printed[i].second);
+          if (printed[i - 1].second == printed[i].second) {
+            EXPECT_LT(printed[i - 1].first, printed[i].first);
+          }
+        }
+      }
+      EXPECT_TRUE(std::includes(got.begin(), got.end(), expected.begin(), expected.end()));
+      EXPECT_LE(got.size(), within.size());
+    }
+    if (!all) {
+      EXPECT_GT(matched, 100);
+    }
+    // The same through the temporary files of both sorts.
+    ucac2::MatchOptions options;
+    options.db = (dir_->path() / "db").string();
+    options.radius_arcsec = kRadius;
+    options.all = all;
+    options.unmatched = !all;
+    options.run = 3;
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(ucac2::MatchTargets((dir_->path() / "targets.csv").string(), options, out), 0);
+    std::string spilled(static_cast<std::size_t>(std::ftell(out)), '\0');
+    std::rewind(out);
+    EXPECT_EQ(std::fread(spilled.data(), 1, spilled.size(), out), spilled.size());
+    std::fclose(out);
+    EXPECT_EQ(spilled, run.out);
+  }
+}
+
+// Rows that cannot be read are named with their line numbers and the others matched (status
+// 1); quoted fields come back quoted; a TSV's columns are found by their names, others by
+// --ra-col and --dec-col.
+TEST_F(Find, MatchTablesAsWritten) {
+  WriteFileBytes(dir_->path() / "bad.csv",
+                 "name,ra,dec\r\na,10,20\r\nb,10\nc,12h61m,5\ne,1,2,3\nf,\"1\"x,2\n"
+                 "\"g, \"\"the\"\" star\",350,-20\n\"h,10,20\n");
+  const RunResult bad = RunDb("match --db db bad.csv --unmatched", dir_->path());
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.err,
+            "bad.csv: line 3: 2 fields, the header line has 3\n"
+            "bad.csv: line 4: '12h61m' is not a right ascension\n"
+            "bad.csv: line 5: 4 fields, the header line has 3\n"
+            "bad.csv: line 6: text after a quoted field's closing quote\n"
+            "bad.csv: line 8: a quoted field does not end\n");
+  const std::vector<std::string> lines = SplitLines(bad.out);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[1].substr(0, 8), "a,10,20,");
+  EXPECT_EQ(lines[2].substr(0, 30), "\"g, \"\"the\"\" star\",350,-20,,,,,");
+
+  WriteFileBytes(dir_->path() / "t.tsv", "Name\tRA_ICRS\tDE_ICRS\n12h\t12:57:36\t-15:12:00\n");
+  const RunResult tsv = RunDb("match --db db t.tsv --all --radius 0.001", dir_->path());
+  EXPECT_EQ(tsv.status, 0) << tsv.err;
+  EXPECT_EQ(SplitLines(tsv.out).size(), 3u);  // the two stars at one position
+  WriteFileBytes(dir_->path() / "odd.csv", "name,alpha_deg,delta_deg\nx,194.4,-15.2\n");
+  const RunResult odd = RunDb("match --db db odd.csv", dir_->path());
+  EXPECT_EQ(odd.status, 1);
+  EXPECT_EQ(odd.err, "odd.csv: no right ascension column in the header line\n");
+  const RunResult named =
+      RunDb("match --db db odd.csv --ra-col ALPHA_deg --dec-col delta_deg", dir_->path());
+  EXPECT_EQ(named.status, 0);
+  EXPECT_EQ(SplitLines(named.out).size(), 2u);
+  EXPECT_EQ(RunDb("match --db db odd.csv --radius 0", dir_->path()).status, 2);
+}
+
 // Every field decoded into its unit, from records written byte by byte; a damaged or missing
 // zone file; a region holding nothing.
 TEST(FindFields, EveryFieldInItsUnit) {
@@ -266,6 +562,23 @@ TEST(FindFields, EveryFieldInItsUnit) {
   EXPECT_EQ(elsewhere.out, SplitLines(run.out)[0] + ",dist_arcsec\n");
 }
 
+// More stars than memory holds go through a temporary file; a folder for it that does not
+// exist is named, and nothing is printed.
+TEST(FindFields, MissingTemporaryFolderIsNamed) {
+  ScopedTempDir tmp;
+  MakeCatalog(tmp.path() / "cat", "--stars 160000 --bss 0");
+  fs::create_directory(tmp.path() / "db");
+  ASSERT_EQ(RunProgram(UCAC2_EXE, {"../cat"}, tmp.path() / "db").status, 0);
+  const std::string folder = (tmp.path() / "none").string();
+  const RunResult run = RunProgram(UCAC2DB_EXE, {"find", "--box", "0", "360", "-90", "90"},
+                                   tmp.path() / "db", {"TMPDIR=" + folder});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, folder +
+                         ": the folder for temporary files does not exist; the stars found "
+                         "cannot be sorted\n");
+}
+
 // The first stars by key then identifier, whatever the limit and however many runs the
 // memory bound forces into the temporary file.
 TEST(StarOrder, FirstStarsInOrderUnderAnyBound) {
@@ -307,8 +620,9 @@ struct Picture {
   std::vector<std::uint8_t> rgb;
 };
 
-Picture Map(const fs::path& dir, const std::string& args) {
-  EXPECT_EQ(RunDb("map sky.png " + args, dir).status, 0);
+// A missing catalog file is drawn as an empty strip, and found (status 1).
+Picture Map(const fs::path& dir, const std::string& args, int status = 0) {
+  EXPECT_EQ(RunDb("map sky.png " + args, dir).status, status) << args;
   Picture p;
   int channels = 0;
   stbi_uc* decoded = stbi_load((dir / "sky.png").c_str(), &p.width, &p.height, &channels, 3);
@@ -331,7 +645,7 @@ std::vector<std::pair<int, int>> Differences(const Picture& a, const Picture& b)
 TEST(SkyMap, StarsShowWhereTheyStandAndMissingFilesAsEmptyStrips) {
   ScopedTempDir tmp;
   fs::create_directory(tmp.path() / "none");
-  const Picture empty = Map(tmp.path(), "--catalog none --width 100 --no-labels");
+  const Picture empty = Map(tmp.path(), "--catalog none --width 100 --no-labels", 1);
   EXPECT_EQ(std::pair(empty.width, empty.height), std::pair(100, 50));
   // RA 30.5, Dec +45.25 and RA 180, Dec -89.75 degrees: RA grows to the left, north is up.
   MakeCatalog(tmp.path() / "two",
@@ -352,11 +666,12 @@ TEST(SkyMap, StarsShowWhereTheyStandAndMissingFilesAsEmptyStrips) {
   // z150 holds -15.5 .. -15 degrees: row 210 of 360.
   MakeCatalog(tmp.path() / "full", "--stars 30000 --bss 0");
   MakeCatalog(tmp.path() / "gap", "--stars 30000 --bss 0 --missing z150");
-  const Picture blank = Map(tmp.path(), "--catalog none --width 720 --no-labels");
+  const Picture blank = Map(tmp.path(), "--catalog none --width 720 --no-labels", 1);
   const auto rows = [&](const char* catalog) {  // the rows that show a star
     std::set<int> at;
     const Picture p =
-        Map(tmp.path(), std::string("--catalog ") + catalog + " --width 720 --no-labels");
+        Map(tmp.path(), std::string("--catalog ") + catalog + " --width 720 --no-labels",
+            catalog == std::string("gap") ? 1 : 0);
     for (const auto& [x, y] : Differences(p, blank)) at.insert(y);
     return at;
   };
@@ -405,6 +720,55 @@ TEST(SkyMap, LabelsStandInMarginsAroundTheSamePlot) {
   EXPECT_GT(inked(0, layout.plot_y, layout.plot_x - 1, layout.plot_y + 50), 0);
   EXPECT_GT(inked(0, bottom, labelled.width, bottom + (labelled.height - bottom) / 2), 0);
   EXPECT_GT(inked(0, bottom + (labelled.height - bottom) / 2, labelled.width, labelled.height), 0);
+}
+
+// map's output is written whole or not at all: never onto one of its inputs, whatever the
+// name; two runs onto one output leave one whole picture; a run cut short by a file-size limit
+// leaves the file that stood there, and no piece beside it.
+TEST(SkyMap, OutputIsWholeOrUntouched) {
+  ScopedTempDir tmp;
+  MakeCatalog("cat", "--stars 3000 --bss 40");
+  fs::create_directory("db");
+  ASSERT_EQ(RunProgram(UCAC2_EXE, {"../cat"}, "db").status, 0);
+  const std::string zone = ReadFileBytes("db/UCAC2_05.dat"), record = ReadFileBytes("cat/z100");
+  fs::create_hard_link("cat/z100", "z100.png");
+  const std::string refused = ", a file the map is drawn from; left as it is\n";
+  for (const auto& [args, err] : std::vector<std::pair<std::string, std::string>>{
+           {"map UCAC2_05.dat", "UCAC2_05.dat: is UCAC2_05.dat" + refused},
+           {"map ../db/UCAC2_05.dat --db .", "../db/UCAC2_05.dat: is UCAC2_05.dat" + refused},
+           {"map ../z100.png --catalog ../cat", "../z100.png: is ../cat/z100" + refused}}) {
+    const RunResult run = RunDb(args, "db");
+    EXPECT_EQ(run.status, 1) << args;
+    EXPECT_EQ(run.err, err);
+  }
+  EXPECT_EQ(ReadFileBytes("db/UCAC2_05.dat"), zone);
+  EXPECT_EQ(ReadFileBytes("cat/z100"), record);
+
+  const auto decoded = [](const char* path) {
+    int width = 0, height = 0, channels = 0;
+    stbi_uc* pixels = stbi_load(path, &width, &height, &channels, 3);
+    stbi_image_free(pixels);
+    return pixels == nullptr ? 0 : width;
+  };
+  // Two runs at once onto one output, several times over: one of the two pictures.
+  for (int round = 0; round < 5; ++round) {
+    std::thread wide([] { RunDb("map both.png --db db --width 1000 --no-labels", "."); });
+    RunDb("map both.png --db db --width 600 --no-labels", ".");
+    wide.join();
+    EXPECT_TRUE(decoded("both.png") == 1000 || decoded("both.png") == 600) << round;
+    const std::string bytes = ReadFileBytes("both.png");
+    EXPECT_EQ(bytes.find("IEND"), bytes.rfind("IEND")) << "two pictures joined";
+  }
+  const std::string before = ReadFileBytes("both.png");
+  const RunResult cut = RunProgram(UCAC2DB_EXE, {"map", "both.png", "--db", "db"}, ".", {}, [] {
+    const rlimit size_limit = {4096, 4096};
+    setrlimit(RLIMIT_FSIZE, &size_limit);
+  });
+  EXPECT_EQ(cut.status, 1);
+  EXPECT_EQ(cut.err, "both.png: cannot be written\n");
+  EXPECT_EQ(ReadFileBytes("both.png"), before);
+  for (const std::string& name : Listing("."))
+    EXPECT_EQ(name.find(".part"), std::string::npos) << name;
 }
 
 }  // namespace

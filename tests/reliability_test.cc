@@ -1,5 +1,6 @@
 // Reliability: every platform call of a compilation failed in turn, then hostile surroundings:
-// a file-size limit, a second compilation in the same directory, closed standard streams,
+// special files at the names of inputs and outputs, a file-size limit, a second compilation in
+// the same directory, closed standard streams,
 // and an hour too full for the zone file's offsets. Last, the console: the ESC key on a
 // pseudo-terminal, a lone ESC seen, other keys swallowed, the settings given back on every way
 // out; each case in a child process, since a process takes the console once.
@@ -10,6 +11,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -201,6 +203,72 @@ TEST(Hostile, ClosedStandardStreamsAreReopenedOnDevNull) {
   });
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(Verify("out", "catalog"), kNoFindings);
+}
+
+// A FIFO, or a link to a device, where either program expects a file: each run ends (an alarm
+// kills one that waits, failing the row) with the message a file it cannot use gets, and
+// leaves the input as it was.
+struct SpecialRow {
+  bool compiler;     // ucac2 in "out", else ucac2db with `args`
+  std::string args;  // ucac2db's, split at spaces
+  std::string name;  // where the FIFO or the link stands
+  int status;
+  std::string line;  // a line of the standard error stream
+};
+
+TEST(Hostile, SpecialFilesAtAnyNameEndTheRunWithItsMessage) {
+  ScopedTempDir temp;
+  MakeCatalog("cat", "--stars 300 --bss 10");
+  fs::create_directory("db");
+  ASSERT_EQ(RunProgram(UCAC2_EXE, {"../cat"}, "db").status, 0);
+  const std::vector<SpecialRow> rows = {
+      {true, "", "cat/z100", 1, "FTL *** Unable to open data file '../cat/z100'"},
+      {true, "", "cat/s36", 1, "FTL *** Unable to open data file '../cat/s36'"},
+      {true, "", "out/UCAC2_00.dat", 1, "FTL *** Unable to create output file 'UCAC2_00.dat'"},
+      {true, "", "out/info.txt", 1, "FTL *** Unable to create output file 'info.txt'"},
+      {true, "", "out/TMPA000", 1, "FTL *** Unable to open a temporary file"},
+      {true, "", "out/TMPB00000", 1, "FTL *** Unable to open a temporary file"},
+      {false, "verify db", "db/UCAC2_05.dat", 1, "db/UCAC2_05.dat: not a regular file"},
+      {false, "verify db", "db/info.txt", 1, "db/info.txt: not a regular file"},
+      {false, "verify db --catalog cat", "cat/z100", 1, "cat/z100: not a regular file"},
+      {false, "find --db db --ra 80 --dec 0 --radius 5", "db/UCAC2_05.dat", 1,
+       "db/UCAC2_05.dat: not a regular file"},
+      {false, "map m.png --db db", "db/UCAC2_05.dat", 1, "db/UCAC2_05.dat: not a regular file"},
+      {false, "map m.png --catalog cat", "cat/z100", 1,
+       "cat/z100: not a regular file, shown as an empty strip"},
+      {false, "map m.png --db db", "m.png", 1, ""},
+  };
+  for (const bool fifo : {true, false}) {
+    for (const SpecialRow& row : rows) {
+      SCOPED_TRACE(row.name + (fifo ? " FIFO" : " link to /dev/null") + " " + row.args);
+      fs::remove_all("out");
+      fs::create_directory("out");
+      const bool existed = fs::exists(row.name);
+      const std::string kept = ReadFileBytes(row.name);
+      fs::remove(row.name);
+      if (fifo) {
+        ASSERT_EQ(::mkfifo(row.name.c_str(), 0666), 0);
+      } else {
+        fs::create_symlink("/dev/null", row.name);
+      }
+      const auto alarm = [] { ::alarm(20); };
+      const RunResult run =
+          row.compiler ? RunProgram(UCAC2_EXE, {"../cat"}, "out", {}, alarm)
+                       : RunProgram(UCAC2DB_EXE, SplitLines(row.args, ' '), ".", {}, alarm);
+      EXPECT_EQ(run.status, row.status) << "-1: it waited until the alarm";
+      // At map's output a link is refused before its target is looked at.
+      const std::string line = !row.line.empty() ? row.line
+                               : fifo            ? "m.png: not a regular file"
+                                                 : "m.png: a symbolic link: map does not write "
+                                                   "through links";
+      const std::vector<std::string> lines = SplitLines(run.err);
+      EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << run.err;
+      EXPECT_EQ(fs::symlink_status(row.name).type(),
+                fifo ? fs::file_type::fifo : fs::file_type::symlink);
+      fs::remove(row.name);
+      if (existed) WriteFileBytes(row.name, kept);
+    }
+  }
 }
 
 // The most stars of one hour whose zone file's last offset, 152 + 48 n, is a signed 32-bit number.

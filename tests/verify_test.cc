@@ -2,7 +2,10 @@
 // real ucac2: each fault it must find planted on purpose, and a few hundred random damages it
 // must survive. check-catalog: a clean catalog, then catalogs holding every kind of fault at
 // once, and the lines that must report each, naming the file and the record.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
@@ -425,6 +428,110 @@ TEST(CheckCatalogExe, EachFindingNamesItsFileAndRecord) {
           << run.err;
     }
   }
+}
+
+// One table of statuses for every command: 0 all held; 1 something found, a missing input
+// included; 2 a command line not understood or a named folder that does not exist. Where the
+// line is given, the standard error stream holds it (a usage error: as its first line).
+struct StatusRow {
+  std::string args;
+  int status;
+  std::string line;
+};
+
+TEST(CommandLineDb, StatusTable) {
+  ScopedTempDir temp;
+  MakeCatalog("cat", "--stars 3000 --bss 40");
+  fs::create_directory("db");
+  ASSERT_EQ(RunProgram(UCAC2_EXE, {"../cat"}, "db").status, 0);
+  fs::copy("cat", "gap", fs::copy_options::recursive);  // z100 (hour 5) missing
+  fs::remove("gap/z100");
+  fs::copy("db", "gapdb", fs::copy_options::recursive);
+  fs::remove("gapdb/UCAC2_05.dat");
+  fs::create_symlink("elsewhere.png", "link.png");
+  // info.txt with LF line ends; a link loop at a zone file's and at a catalog file's name; a
+  // work file while a compilation holds its folder; two records that would stop a compilation.
+  fs::copy("db", "lf", fs::copy_options::recursive);
+  std::string report = ReadFileBytes("db/info.txt");
+  std::erase(report, '\r');
+  WriteFileBytes("lf/info.txt", report);
+  fs::copy("db", "loop", fs::copy_options::recursive);
+  fs::remove("loop/UCAC2_05.dat");
+  fs::create_symlink("UCAC2_05.dat", "loop/UCAC2_05.dat");
+  fs::copy("cat", "loopcat", fs::copy_options::recursive);
+  fs::remove("loopcat/z100");
+  fs::create_symlink("z100", "loopcat/z100");
+  fs::copy("db", "busy", fs::copy_options::recursive);
+  WriteFileBytes("busy/TMPA000", "");
+  const int held = ::open("busy", O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+  MakeCatalog("bad", "--stars 3000 --bss 40 --count s20:3 --bad-cflg s20:0 --bad-cflg s20:2");
+  const std::string cone = " --ra 80 --dec -40 --radius 5", too_long(5000, 'd');
+  const std::string usage = "Run with --help for more information.";
+  const std::vector<StatusRow> rows = {
+      {"check-catalog cat --scaled", 0, "files checked: 324, stars: 3040, findings: 0"},
+      {"check-catalog gap --scaled", 1, "gap/z100: missing"},
+      {"check-catalog none", 2, "DIR: Directory does not exist: none"},
+      {"verify db --catalog cat", 0, ""},
+      {"verify gapdb", 1, "gapdb/UCAC2_05.dat: zone file missing"},
+      {"verify db --catalog gap", 1, "gap/z100: catalog file missing"},
+      {"verify none", 2, "DBDIR: Directory does not exist: none"},
+      {"verify db --catalog none", 2, "--catalog: Directory does not exist: none"},
+      {"verify db --catalog db/info.txt", 2, "--catalog: Not a directory: db/info.txt"},
+      {"verify lf", 1,
+       "lf/info.txt: line 1 ends in LF alone; its CR LF line end is missing the CR"},
+      {"verify loop", 1, "loop/UCAC2_05.dat: cannot be read"},
+      {"verify db --catalog loopcat", 1, "loopcat/z100: cannot be read"},
+      {"check-catalog loopcat --scaled", 1, "loopcat/z100: cannot be read"},
+      {"verify busy", 1, "busy/TMPA000: a work file: a compilation is running in this folder"},
+      {"verify db --catalog bad", 1,
+       "bad/s20: record 1: cflg bit 7 clear in a supplement file; the compilation stops here"},
+      {"verify db --catalog bad", 1, "bad/s20: record 3: cflg bit 7 clear in a supplement file"},
+      {"verify " + too_long, 2,
+       "DBDIR: Directory cannot be looked at (a name too long, a link loop, or a folder on the "
+       "way that may not be searched): " +
+           too_long},
+      {"find --db db" + cone, 0, ""},
+      {"find --db gapdb" + cone, 1, "gapdb/UCAC2_05.dat: missing or unreadable zone file"},
+      {"find --db none" + cone, 2, "--db: Directory does not exist: none"},
+      {"find --db db --limit -1" + cone, 2,
+       "--limit: '-1' is not a count of stars: 0 or more, in decimal digits (at most 18)"},
+      {"find --db db --limit 1000000000000000000" + cone, 2,
+       "--limit: '1000000000000000000' is not a count of stars: 0 or more, in decimal digits "
+       "(at most 18)"},
+      {"find --db db --ra 80 --dec -40 --radius 1e-9", 2,
+       "--radius: '1e-9' is not a radius: decimal degrees above 0 and at most 180 (no exponent)"},
+      {"map m.png --db db", 0, ""},
+      {"map m.png --db gapdb", 1, "gapdb/UCAC2_05.dat: missing or unreadable zone file"},
+      {"map m.png --db none", 2, "--db: Directory does not exist: none"},
+      {"map m.png --catalog cat", 0, ""},
+      {"map link.png --db db", 1, "link.png: a symbolic link: map does not write through links"},
+      {"map m.png --catalog gap", 1, "gap/z100: missing or unreadable, shown as an empty strip"},
+      {"map m.png --catalog none", 2, "--catalog: Directory does not exist: none"},
+      {"map m.png --db db --width 1e3", 2,
+       "--width: '1e3' is not a width: a whole number of pixels from 16 to 4096, in decimal "
+       "digits"},
+      {"map m.png --db db --width 4097", 2,
+       "--width: '4097' is not a width: a whole number of pixels from 16 to 4096, in decimal "
+       "digits"},
+      {"verfy db", 2, "Unknown command 'verfy': the commands are check-catalog, verify, find, map"},
+      {"", 2, "A subcommand is required"},
+  };
+  for (const StatusRow& row : rows) {
+    SCOPED_TRACE(row.args);
+    const RunResult run = RunDb(row.args, temp.path());
+    EXPECT_EQ(run.status, row.status) << run.err;
+    const std::vector<std::string> lines = SplitLines(run.err);
+    if (!row.line.empty() && row.status == 2) {
+      EXPECT_EQ(lines.empty() ? "" : lines[0], row.line);
+    } else if (!row.line.empty()) {
+      EXPECT_TRUE(std::ranges::find(lines, row.line) != lines.end()) << row.line << "\n" << run.err;
+    }
+    if (row.status == 2) {
+      EXPECT_EQ(lines.back(), usage);
+    }
+  }
+  ::close(held);
 }
 
 }  // namespace

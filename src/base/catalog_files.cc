@@ -1,6 +1,7 @@
 // The catalog's files and their strips.
 #include "base/catalog_files.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "base/catalog_counts.h"
@@ -30,6 +31,13 @@ CatalogFile CatalogFileAt(int n) {
     file.north = file.south + kSupplementStrip;
   }
   return file;
+}
+
+int FileNumberAt(FileKind kind, std::int32_t declination) {
+  const std::int64_t strip = kind == FileKind::kMain ? kMainStrip : kSupplementStrip;
+  const int last = kind == FileKind::kMain ? kMainFiles : kSupplementFiles;
+  const std::int64_t number = (std::int64_t{declination} + kPoleMas) / strip + 1;
+  return static_cast<int>(std::clamp<std::int64_t>(number, 1, last));
 }
 
 std::int64_t PublishedCount(const CatalogFile& file) {

@@ -29,6 +29,10 @@ struct CatalogFile {
 /// The catalog file at place `n` (1..kCatalogFiles) of the reading order.
 CatalogFile CatalogFileAt(int n);
 
+/// The number (1..288 for kMain, 1..36 for kSupplement) of the file of that kind whose strip
+/// holds declination `declination` (mas, clamped to the poles).
+int FileNumberAt(FileKind kind, std::int32_t declination);
+
 /// The published star count of that file.
 std::int64_t PublishedCount(const CatalogFile& file);
 

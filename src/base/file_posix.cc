@@ -36,6 +36,22 @@ int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
   return fd;
 }
 
+// Opens `path` without waiting on a FIFO or a device (a FIFO with no writer would block an
+// open for reading forever, one with no reader an open for writing), then keeps it only if it
+// is a regular file. -1 for anything else, as for a name that does not open.
+int OpenRegular(const char* path, int flags, mode_t mode = 0) {
+  const int fd = OpenRetrying(path, flags | O_NONBLOCK, mode);
+  if (fd < 0) return fd;
+  struct stat info;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
 int LinkFlag(Links links) { return links == Links::kRefuse ? O_NOFOLLOW : 0; }
 
 bool Strikes(FaultCall kind) {
@@ -53,7 +69,7 @@ void File::Close() {
 
 bool CreateEmptyFile(const char* path, Links links) {
   if (Strikes(FaultCall::kCreate)) return false;
-  const int fd = OpenRetrying(path, O_WRONLY | O_CREAT | O_TRUNC | LinkFlag(links), 0666);
+  const int fd = OpenRegular(path, O_WRONLY | O_CREAT | O_TRUNC | LinkFlag(links), 0666);
   if (fd < 0) return false;
   ::close(fd);
   return true;
@@ -61,21 +77,19 @@ bool CreateEmptyFile(const char* path, Links links) {
 
 File OpenForReading(const char* path) {
   if (Strikes(FaultCall::kOpen)) return File();
-  File file(OpenRetrying(path, O_RDONLY));
-  struct stat info;
-  // A directory opens for reading here; it is still no data file.
-  if (file.is_open() && (::fstat(Descriptor(file), &info) != 0 || !S_ISREG(info.st_mode))) {
-    file.Close();
-  }
-  return file;
+  // A directory opens for reading too; it is still no data file.
+  return File(OpenRegular(path, O_RDONLY));
+}
+
+const char* TemporaryFolder() {
+  const char* folder = std::getenv("TMPDIR");
+  return folder == nullptr || folder[0] == '\0' ? "/tmp" : folder;
 }
 
 File CreateTemporaryFile() {
   if (Strikes(FaultCall::kCreate)) return File();
-  const char* folder = std::getenv("TMPDIR");
-  if (folder == nullptr || folder[0] == '\0') folder = "/tmp";
   char path[4096];
-  const int length = std::snprintf(path, sizeof path, "%s/ucac2db-XXXXXX", folder);
+  const int length = std::snprintf(path, sizeof path, "%s/ucac2db-XXXXXX", TemporaryFolder());
   if (length < 0 || static_cast<std::size_t>(length) >= sizeof path) return File();
   File file(::mkostemp(path, O_CLOEXEC));
   // Unlinked at once: the data lives as long as the descriptor, and nothing is left behind.
@@ -85,7 +99,22 @@ File CreateTemporaryFile() {
 
 File OpenForAppending(const char* path, Links links) {
   if (Strikes(FaultCall::kOpen)) return File();
-  return File(OpenRetrying(path, O_WRONLY | O_APPEND | LinkFlag(links)));
+  return File(OpenRegular(path, O_WRONLY | O_APPEND | LinkFlag(links)));
+}
+
+File CreateNewFile(const char* path) {
+  if (Strikes(FaultCall::kCreate)) return File();
+  return File(OpenRetrying(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666));
+}
+
+bool ReplaceFile(const char* from, const char* to) { return ::rename(from, to) == 0; }
+
+bool QueryFileIdentity(const char* path, FileIdentity* identity) {
+  struct stat info;
+  if (::stat(path, &info) != 0) return false;
+  identity->volume = static_cast<std::uint64_t>(info.st_dev);
+  identity->index = static_cast<std::uint64_t>(info.st_ino);
+  return true;
 }
 
 std::int64_t ReadBytes(File& file, void* buffer, std::size_t size) {
@@ -152,6 +181,11 @@ bool IsDirectory(const char* path) {
   return ::stat(path, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool IsSymbolicLink(const char* path) {
+  struct stat info;
+  return ::lstat(path, &info) == 0 && S_ISLNK(info.st_mode);
+}
+
 PathKind QueryPathKind(const char* path, std::int64_t* size) {
   struct stat info;
   if (::stat(path, &info) != 0) {
@@ -170,6 +204,14 @@ bool LockWorkingDirectory() {
   if (fd < 0)
     return true;  // an unreadable directory fails later, naming the file it could not make
   return ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+}
+
+bool CompilationRunsIn(const char* directory) {
+  const int fd = OpenRetrying(directory, O_RDONLY);
+  if (fd < 0) return false;
+  const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);  // which lets go of a shared hold taken
+  return held;
 }
 
 void PrepareProcess() {

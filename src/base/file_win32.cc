@@ -90,10 +90,16 @@ HANDLE OpenNoFollow(const char* path, DWORD access, DWORD disposition) {
                        nullptr);
 }
 
-// Opens `path` for writing, through a symbolic link standing at it or refusing one.
+// Opens `path` for writing, through a symbolic link standing at it or refusing one. A device
+// or a pipe at the name ("CON", "NUL") opens too; it is no file to write a result into.
 HANDLE OpenForWriting(const char* path, DWORD access, DWORD disposition, Links links) {
-  if (links == Links::kRefuse) return OpenNoFollow(path, access, disposition);
-  return Open(path, access, disposition, FILE_ATTRIBUTE_NORMAL);
+  const HANDLE handle = links == Links::kRefuse
+                            ? OpenNoFollow(path, access, disposition)
+                            : Open(path, access, disposition, FILE_ATTRIBUTE_NORMAL);
+  if (handle == INVALID_HANDLE_VALUE || ::GetFileType(handle) == FILE_TYPE_DISK) return handle;
+  ::CloseHandle(handle);
+  ::SetLastError(ERROR_INVALID_FUNCTION);
+  return INVALID_HANDLE_VALUE;
 }
 
 bool Strikes(FaultCall kind) {
@@ -145,6 +151,17 @@ File OpenForReading(const char* path) {
   return file;
 }
 
+const char* TemporaryFolder() {
+  static char folder[4 * (MAX_PATH + 1)];
+  wchar_t wide[MAX_PATH + 1];
+  const DWORD length = ::GetTempPathW(MAX_PATH + 1, wide);
+  if (length == 0 || length > MAX_PATH ||
+      ::WideCharToMultiByte(CP_ACP, 0, wide, -1, folder, sizeof folder, nullptr, nullptr) == 0) {
+    return "(the temporary path)";
+  }
+  return folder;
+}
+
 File CreateTemporaryFile() {
   if (Strikes(FaultCall::kCreate)) return File();
   wchar_t folder[MAX_PATH + 1];
@@ -164,6 +181,34 @@ File OpenForAppending(const char* path, Links links) {
   if (Strikes(FaultCall::kOpen)) return File();
   // Append rights without write rights: every write lands at the end of the file.
   return FromHandle(OpenForWriting(path, FILE_APPEND_DATA, OPEN_EXISTING, links));
+}
+
+File CreateNewFile(const char* path) {
+  if (Strikes(FaultCall::kCreate)) return File();
+  return FromHandle(Open(path, GENERIC_WRITE, CREATE_NEW, FILE_ATTRIBUTE_NORMAL));
+}
+
+bool ReplaceFile(const char* from, const char* to) {
+  const WideName source(from);
+  const WideName target(to);
+  return source.valid() && target.valid() &&
+         ::MoveFileExW(source.get(), target.get(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool QueryFileIdentity(const char* path, FileIdentity* identity) {
+  const WideName name(path);
+  if (!name.valid()) return false;
+  const HANDLE handle = ::CreateFileW(name.get(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
+  ::CloseHandle(handle);
+  if (!known) return false;
+  identity->volume = info.dwVolumeSerialNumber;
+  identity->index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return true;
 }
 
 std::int64_t ReadBytes(File& file, void* buffer, std::size_t size) {
@@ -250,6 +295,22 @@ bool IsDirectory(const char* path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool IsSymbolicLink(const char* path) {
+  const WideName name(path);
+  if (!name.valid()) return false;
+  const DWORD attributes = ::GetFileAttributesW(name.get());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    return false;
+  }
+  const HANDLE handle =
+      ::CreateFileW(name.get(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool link = ReparseKind(handle) == Reparse::kLink;
+  ::CloseHandle(handle);
+  return link;
+}
+
 PathKind QueryPathKind(const char* path, std::int64_t* size) {
   const WideName name(path);
   if (!name.valid()) return PathKind::kMissing;
@@ -272,21 +333,39 @@ PathKind QueryPathKind(const char* path, std::int64_t* size) {
   return PathKind::kRegularFile;
 }
 
-bool LockWorkingDirectory() {
-  // The directory's identity rather than its name: a drive letter from subst, a junction,
-  // a short name or another letter case all reach the same work files.
-  const HANDLE directory = ::CreateFileW(L".", FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (directory == INVALID_HANDLE_VALUE) return true;  // fails later, naming the file
+// The name of the mutex a compilation in `directory` holds: the directory's identity rather
+// than its name, so that a drive letter from subst, a junction, a short name or another letter
+// case all reach the same work files. False when the directory cannot be asked.
+bool LockName(const wchar_t* directory, wchar_t (&name)[64]) {
+  const HANDLE handle = ::CreateFileW(directory, FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info;
-  const bool known = ::GetFileInformationByHandle(directory, &info) != 0;
-  ::CloseHandle(directory);
-  if (!known) return true;
-  wchar_t name[64];
-  std::swprintf(name, sizeof name / sizeof name[0], L"Local\\ucac2-%08lx-%08lx%08lx",
+  const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
+  ::CloseHandle(handle);
+  if (!known) return false;
+  std::swprintf(name, 64, L"Local\\ucac2-%08lx-%08lx%08lx",
                 static_cast<unsigned long>(info.dwVolumeSerialNumber),
                 static_cast<unsigned long>(info.nFileIndexHigh),
                 static_cast<unsigned long>(info.nFileIndexLow));
+  return true;
+}
+
+bool CompilationRunsIn(const char* directory) {
+  const WideName folder(directory);
+  wchar_t name[64];
+  if (!folder.valid() || !LockName(folder.get(), name)) return false;
+  const HANDLE mutex = ::OpenMutexW(SYNCHRONIZE, FALSE, name);
+  if (mutex == nullptr) return ::GetLastError() == ERROR_ACCESS_DENIED;  // another user's
+  const DWORD waited = ::WaitForSingleObject(mutex, 0);
+  if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) ::ReleaseMutex(mutex);
+  ::CloseHandle(mutex);
+  return waited == WAIT_TIMEOUT;
+}
+
+bool LockWorkingDirectory() {
+  wchar_t name[64];
+  if (!LockName(L".", name)) return true;  // fails later, naming the file
   // The handle stays open, and so the mutex held, until the process ends; the system then
   // abandons it to the next waiter and drops it with the last handle.
   const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name);

@@ -14,6 +14,7 @@ inline constexpr int kIdentifierSize = 4;
 
 inline constexpr int kRightAscensionOffset = 0;
 inline constexpr int kDeclinationOffset = 4;
+inline constexpr int kMagnitudeOffset = 8;                // u2r_mag, hundredths, 16 bits
 inline constexpr int kFlagOffset = 15;                    // cflg
 inline constexpr std::uint8_t kSupplementFlagBit = 0x80;  // cflg bit 7: a supplement star
 

@@ -49,6 +49,14 @@ std::int64_t BlockCount(const BlockDigests& digests, int hour, int band) {
 
 namespace {
 
+// The compiler stops at the first record it cannot place, in catalog order: that record's
+// finding alone says so.
+const char* StopsHere(bool* told) {
+  if (*told) return "";
+  *told = true;
+  return "; the compilation stops here";
+}
+
 // Reads the catalog in reading order and hands every star that has a block to `visit`, as the
 // compiler would file it. With `findings` null, reads without reporting (a second reading).
 template <typename Visit>
@@ -59,6 +67,7 @@ CatalogTally WalkCatalog(const std::string& directory, Findings* findings,
   // 64 bits: a hostile catalog may hold more stars than 32 bits count; the compiler would
   // refuse it long before, so the entries of such stars need not be faithful.
   std::int64_t identifier = 0;
+  bool stop_told = false;
   for (int n = 1; n <= kCatalogFiles; ++n) {
     CatalogInput input = OpenCatalogFile(directory, n);
     const bool supplement = input.file.kind == FileKind::kSupplement;
@@ -66,8 +75,12 @@ CatalogTally WalkCatalog(const std::string& directory, Findings* findings,
     FileFindings out{findings, input.path};
     const char* path = input.path.c_str();
     const bool report = findings != nullptr;
-    if (input.kind == PathKind::kMissing || input.kind == PathKind::kUnknown) {
+    if (input.kind == PathKind::kMissing) {
       if (report) FileReport(out, "catalog file missing");
+      continue;
+    }
+    if (input.kind == PathKind::kUnknown) {
+      if (report) FileReport(out, "cannot be read");  // a link loop, say: as check-catalog
       continue;
     }
     if (!input.handle.is_open()) {
@@ -93,19 +106,15 @@ CatalogTally WalkCatalog(const std::string& directory, Findings* findings,
         const int band = DeclinationBand(Declination(star));
         if (report && IsSupplementStar(star) != supplement) {
           FileReport(out,
-                     supplement ? "record %lld: cflg bit 7 clear in a supplement file; "
-                                  "the compilation stops here"
-                                : "record %lld: cflg bit 7 set in a main file; "
-                                  "the compilation stops here",
-                     static_cast<long long>(record));
+                     supplement ? "record %lld: cflg bit 7 clear in a supplement file%s"
+                                : "record %lld: cflg bit 7 set in a main file%s",
+                     static_cast<long long>(record), StopsHere(&stop_told));
         }
         if (hour == kNoZone || band == kNoZone) {
           if (report) {
-            FileReport(out,
-                       "record %lld: right ascension %ld mas, declination %ld mas: no zone; "
-                       "the compilation stops here",
+            FileReport(out, "record %lld: right ascension %ld mas, declination %ld mas: no zone%s",
                        static_cast<long long>(record), static_cast<long>(RightAscension(star)),
-                       static_cast<long>(Declination(star)));
+                       static_cast<long>(Declination(star)), StopsHere(&stop_told));
           }
           continue;
         }

@@ -82,9 +82,10 @@ void DrawText(Canvas& canvas, int x, int y, const std::string& text, int scale) 
                                         static_cast<int>(vertices.size()));
   for (int q = 0; q < quads; ++q) {
     float corner[2][2];  // the first and the third vertex: opposite corners
-    std::copy_n(vertices.data() + q * kVerticesPerQuad * kVertexBytes, sizeof corner[0],
+    const std::size_t first = static_cast<std::size_t>(q) * kVerticesPerQuad * kVertexBytes;
+    std::copy_n(vertices.data() + first, sizeof corner[0],
                 reinterpret_cast<unsigned char*>(corner[0]));
-    std::copy_n(vertices.data() + (q * kVerticesPerQuad + 2) * kVertexBytes, sizeof corner[1],
+    std::copy_n(vertices.data() + first + std::size_t{2} * kVertexBytes, sizeof corner[1],
                 reinterpret_cast<unsigned char*>(corner[1]));
     const auto at = [&](float v) {
       return static_cast<int>(std::lround(v * static_cast<float>(scale)));

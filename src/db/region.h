@@ -1,14 +1,13 @@
-// A region of the sky a query asks for, a cone around a centre or a box of right ascension
-// and declination: the band blocks that can hold its stars, and the test of each star read.
+// A region of the sky and what a search of it needs: a cone around a centre or a box of
+// right ascension and declination, the blocks that can hold its stars, the part of each block
+// to read, and the exact test of each star, at J2000.0 or at another epoch.
 #pragma once
 
-#include <algorithm>
-#include <cmath>
 #include <cstdint>
 
-#include "base/sky.h"
 #include "base/zones.h"
 #include "db/angles.h"
+#include "db/block_window.h"
 #include "db/separation.h"
 
 namespace ucac2 {
@@ -24,58 +23,52 @@ struct Region {
   Angle ra_first, ra_last, dec_low, dec_high;
 };
 
-/// What to read for a region and how to test each star read.
-struct Plan {
-  // For each hour and band of the database, whether its block is read.
+/// For each hour and band of the database, whether its block is read.
+struct BlockSet {
   bool read[kHourZones][kBands] = {};
+};
+
+/// What to read and how to test each star read.
+struct Plan {
+  BlockSet blocks;
   // A cone: its centre in mas, its radius, and for a quick first test the declinations it
   // spans and, per band, how far in right ascension from the centre its stars can lie.
   double ra_mas = 0, dec_mas = 0, radius = 0;
   SkyDirection centre;
   double dec_low_mas = 0, dec_high_mas = 0;
   double half_width_mas[kBands] = {};
-  // A box: whole milliarcseconds, edges included.
+  // A box: whole milliarcseconds, edges included; and the part of each block read for it,
+  // wider than the box when stars move.
   std::int64_t ra_first = 0, ra_last = 0, dec_low = 0, dec_high = 0;
   bool wraps = false;
+  std::int64_t read_ra_first = 0, read_ra_last = 0, read_dec_low = 0, read_dec_high = 0;
+  bool read_wraps = false, read_all_ra = false;
+  // Stars moved to `years` after J2000.0 and tested where they then stand.
+  bool moved = false;
+  double years = 0;
 };
 
-/// The plan of `region`: its blocks are those that can hold a star of it, with a margin over
-/// the few milliarcseconds by which the zone borders stray from the multiples of 15 and 10
-/// degrees.
-Plan MakePlan(const Region& region);
+/// The plan of a search of `region`; of its stars moved to `years` after J2000.0 when
+/// `moved`. Its blocks have a margin over the few milliarcseconds by which the zone borders
+/// stray from the multiples of 15 and 10 degrees, and over how far a star can move.
+Plan MakePlan(const Region& region, bool moved, double years);
 
-/// True when the star at `ra`, `dec` (mas), read from band `band`, lies in the cone; its
-/// distance from the centre in radians goes to `distance`.
+/// The distance of a position (mas) from a cone's centre, radians.
+double ConeDistance(const Plan& plan, std::int32_t ra, std::int32_t dec);
+
+/// Whether a position lies in the cone (read from a block of band `band`); its distance in
+/// `*distance` if it does.
 bool InCone(const Plan& plan, int band, std::int32_t ra, std::int32_t dec, double* distance);
 
-/// True when the star lies in the box; its place in the box's order, milliarcseconds
-/// eastward from the first edge, goes to `key`.
+/// Whether a position lies in the box; its place in the box's order (mas eastward from the
+/// first edge) in `*key` if it does.
 bool InBox(const Plan& plan, std::int32_t ra, std::int32_t dec, std::uint64_t* key);
 
-// Inline: they run for every star read. The cone's distance is the vector form, exact at
-// every separation; a star outside is rejected early by cheap tests.
-inline bool InCone(const Plan& plan, int band, std::int32_t ra, std::int32_t dec,
-                   double* distance) {
-  if (dec < plan.dec_low_mas || dec > plan.dec_high_mas) return false;
-  double ra_gap = static_cast<double>(ra) - plan.ra_mas;
-  if (ra_gap > kHalfCircleMas) ra_gap -= 2 * kHalfCircleMas;
-  if (ra_gap < -kHalfCircleMas) ra_gap += 2 * kHalfCircleMas;
-  if (std::fabs(ra_gap) > plan.half_width_mas[band]) return false;
-  *distance = Separation(plan.centre, ra, dec);
-  return *distance <= plan.radius;
-}
+/// Where the star of the entry at `entry` stands at the plan's epoch, in whole mas.
+void StarPosition(const Plan& plan, const std::uint8_t* entry, std::int32_t* ra, std::int32_t* dec);
 
-inline bool InBox(const Plan& plan, std::int32_t ra, std::int32_t dec, std::uint64_t* key) {
-  if (dec < plan.dec_low || dec > plan.dec_high) return false;
-  if (ra >= plan.ra_first && (plan.wraps || ra <= plan.ra_last)) {
-    *key = static_cast<std::uint64_t>(ra - plan.ra_first);
-    return true;
-  }
-  if (plan.wraps && ra <= plan.ra_last) {
-    *key = static_cast<std::uint64_t>(std::int64_t{ra} + kFullCircleMas - plan.ra_first);
-    return true;
-  }
-  return false;
-}
+/// The parts of hour `hour`'s block in band `band` that can hold the region's stars, into
+/// `windows` (room for two): one window, or two for a box across 0 hours. Returns the count.
+int RegionWindows(const Plan& plan, RegionKind kind, int hour, int band, SkyWindow* windows);
 
 }  // namespace ucac2

@@ -7,9 +7,11 @@
 
 #include "base/catalog_files.h"
 #include "base/file.h"
+#include "base/paths.h"
 #include "base/sky.h"
 #include "base/star_record.h"
 #include "db/catalog_walk.h"
+#include "db/output_file.h"
 #include "db/zone_reader.h"
 
 namespace ucac2 {
@@ -21,13 +23,13 @@ constexpr int kHourLines = 12;  // every 2 hours
 constexpr int kDecLines = 6;    // every 30 degrees
 
 struct PngSink {
-  File file;
+  OutputFile output;
   bool failed = false;
 };
 
 bool WritePng(void* context, const std::uint8_t* bytes, std::size_t size) {
   auto& sink = *static_cast<PngSink*>(context);
-  if (!sink.failed && !WriteBytes(sink.file, bytes, size)) sink.failed = true;
+  if (!sink.failed && !WriteBytes(sink.output.file, bytes, size)) sink.failed = true;
   return !sink.failed;
 }
 
@@ -92,12 +94,26 @@ bool CountDatabase(SkyMap& map, const std::string& db, Findings& findings) {
   return true;
 }
 
+std::vector<std::string> MapInputs(const std::string& db, const std::string& catalog) {
+  std::vector<std::string> inputs;
+  if (catalog.empty()) {
+    for (int hour = 0; hour < kHourZones; ++hour) inputs.push_back(ZoneFilePath(db, hour));
+  } else {
+    for (int n = 1; n <= kCatalogFiles; ++n) {
+      inputs.push_back(JoinPath(catalog, CatalogFileAt(n).name));
+    }
+  }
+  return inputs;
+}
+
 bool CountCatalog(SkyMap& map, const std::string& catalog, Findings& findings) {
   RecordBlock block;
   for (int n = 1; n <= kCatalogFiles; ++n) {
     CatalogInput input = OpenCatalogFile(catalog, n);
     if (!input.handle.is_open()) {
-      Note("%s: missing or unreadable, shown as an empty strip", input.path.c_str());
+      // Still drawn, but a finding: the picture lacks what the catalog should hold.
+      Report(findings, input.path.c_str(), "%s, shown as an empty strip",
+             input.kind == PathKind::kOther ? "not a regular file" : "missing or unreadable");
       continue;
     }
     // A piece of a record at the end counts nothing.
@@ -152,16 +168,13 @@ bool WriteSkyMap(SkyMap& map, const std::string& path, const MapDecor& decor, Fi
   std::vector<std::uint32_t>().swap(map.counts);
   std::vector<bool>().swap(map.supplement);
   PngSink sink;
-  if (CreateEmptyFile(path.c_str())) sink.file = OpenForAppending(path.c_str());
-  if (!sink.file.is_open()) {
-    Report(findings, path.c_str(), "cannot be created");
-    return false;
-  }
+  if (!StartOutput(path, sink.output, findings)) return false;
   if (!EncodePng(canvas, kPngLevel, WritePng, &sink) || sink.failed) {
+    AbandonOutput(sink.output);
     Report(findings, path.c_str(), "cannot be written");
     return false;
   }
-  return true;
+  return FinishOutput(sink.output, findings);
 }
 
 }  // namespace ucac2

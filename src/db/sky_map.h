@@ -41,12 +41,18 @@ void CountStar(SkyMap& map, std::int32_t ra, std::int32_t dec, bool supplement_s
 /// that is missing, damaged or unreadable.
 bool CountDatabase(SkyMap& map, const std::string& db, Findings& findings);
 
-/// Counts every star of the catalog in folder `catalog`. A missing file is noted and
-/// counts nothing, leaving its strip empty; false after reporting an unreadable one.
+/// Counts every star of the catalog in folder `catalog`. A file that is missing or does not
+/// open is reported and counts nothing, leaving its strip empty; false after reporting one
+/// that fails while it is read.
 bool CountCatalog(SkyMap& map, const std::string& catalog, Findings& findings);
 
+/// The files a map of the database in `db`, or of the catalog in `catalog` when it is not
+/// empty, is drawn from.
+std::vector<std::string> MapInputs(const std::string& db, const std::string& catalog);
+
 /// Writes the map with `decor` to the PNG file `path`, releasing the counts on the way to keep
-/// memory down. False after reporting a file that cannot be written.
+/// memory down: into a new file beside it, moved over `path` once whole. False after reporting
+/// a file that cannot be written, and then `path` is as it was.
 bool WriteSkyMap(SkyMap& map, const std::string& path, const MapDecor& decor, Findings& findings);
 
 }  // namespace ucac2

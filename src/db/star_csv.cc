@@ -11,18 +11,12 @@
 #include <string>
 #include <utility>
 
+#include "base/always_inline.h"
 #include "base/catalog_files.h"
 #include "base/star_record.h"
 
 namespace ucac2 {
 namespace {
-
-// The writers of a field are inlined into the line's code, as a hand-written line would be.
-#if defined(__GNUC__)
-#define UCAC2_INLINE_HOT [[gnu::always_inline]] inline
-#else
-#define UCAC2_INLINE_HOT inline
-#endif
 
 constexpr int kDistanceDecimals = 6;                // microarcseconds
 constexpr std::int64_t kSupplementEpochScale = 10;  // the supplement's epochs are hundredths
@@ -44,11 +38,12 @@ constexpr std::int64_t PowerOfTen(int exponent) {
   return scale;
 }
 
-/// Appends text and the separating comma to a line being written.
+/// Appends text and the separating comma to a line being written; inlined into the line's
+/// code, as a hand-written line would be.
 struct LineWriter {
   char* p;
 
-  UCAC2_INLINE_HOT void Integer(std::int64_t value) {
+  UCAC2_ALWAYS_INLINE void Integer(std::int64_t value) {
     p = std::to_chars(p, p + 24, value).ptr;
     *p++ = ',';
   }
@@ -56,7 +51,7 @@ struct LineWriter {
   // `value` counts units of 10^-decimals. The decimals are a constant of each call, so
   // that the divisions become multiplications.
   template <int decimals>
-  UCAC2_INLINE_HOT void Fixed(std::int64_t value) {
+  UCAC2_ALWAYS_INLINE void Fixed(std::int64_t value) {
     constexpr std::int64_t scale = PowerOfTen(decimals);
     std::uint64_t magnitude =
         value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
@@ -74,7 +69,7 @@ struct LineWriter {
 
   // Milliarcseconds as degrees with 9 decimals: mas * 10^9 / 3,600,000 = mas * 2500 / 9,
   // rounded; a ninth is never a half, so the rounding has no ties.
-  UCAC2_INLINE_HOT void Degrees(std::int64_t mas) {
+  UCAC2_ALWAYS_INLINE void Degrees(std::int64_t mas) {
     const std::int64_t magnitude = mas < 0 ? -mas : mas;
     const std::int64_t nano_degrees = (magnitude * 5000 + 9) / 18;
     Fixed<9>(mas < 0 ? -nano_degrees : nano_degrees);
@@ -143,6 +138,13 @@ bool FlushStarLines(StarCsvOutput& out) {
   }
   out.used = 0;
   return !out.failed;
+}
+
+std::size_t FormatDegreesColumn(std::int64_t mas, char* out) {
+  out[0] = ',';
+  LineWriter line{out + 1};
+  line.Degrees(mas);
+  return static_cast<std::size_t>(line.p - out) - 1;  // less the comma Degrees appends
 }
 
 }  // namespace ucac2

@@ -34,4 +34,8 @@ void WriteStarLine(StarCsvOutput& out, const std::uint8_t* entry, double distanc
 /// Writes out the lines held. False when this or any earlier write failed.
 bool FlushStarLines(StarCsvOutput& out);
 
+/// Writes ",<degrees>" for `mas` milliarcseconds into `out`, as the line's positions are
+/// written, and returns its size.
+std::size_t FormatDegreesColumn(std::int64_t mas, char* out);
+
 }  // namespace ucac2

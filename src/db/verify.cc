@@ -15,6 +15,26 @@
 #include "db/verify_zones.h"
 
 namespace ucac2 {
+namespace {
+
+// The one pass over a zone file's entries: each goes to the checks of its place and of its
+// identifier and, with a catalog, to its block's digest.
+void ScanZone(Zone& zone, Identifiers& ids, BlockDigests* digests, EntryBlock& block,
+              std::int64_t* progress_done) {
+  EntryOrder order;
+  const std::int64_t failed = ForEachEntry(
+      zone, block, progress_done,
+      [&](int band, std::int64_t index, std::int64_t in_file, const std::uint8_t* entry) {
+        Place where{&zone, band, index, in_file};
+        CheckEntryPlace(zone, where, order, entry);
+        CheckIdentifier(ids, zone, where, LoadLE32(entry),
+                        (entry[kIdentifierSize + kFlagOffset] & kSupplementFlagBit) != 0);
+        if (digests != nullptr && band != kNoZone) AddEntry(*digests, zone.hour, band, entry);
+      });
+  if (failed >= 0) ReportUnreadable(zone.out, failed);
+}
+
+}  // namespace
 
 Findings VerifyDatabase(const VerifyRequest& request) {
   Findings findings;

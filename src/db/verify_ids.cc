@@ -14,7 +14,6 @@ namespace {
 // per entry on disk each, at most this many bits (7 MiB). Only the pages that identifiers
 // touch become resident: (n + m) / 8 bytes for a sound database, 6 MB for the real one.
 constexpr std::int64_t kMaxMarkedEntries = std::int64_t{7} * 8 * 1024 * 1024;
-constexpr std::int64_t kLastMainIdentifier = kFirstSupplementIdentifier - 1;
 constexpr int kMaxLocatedRuns = 10;  // runs of missing identifiers searched for a neighbour
 
 bool AllocateBitmap(Bitmap& bitmap, std::int64_t bits) {
@@ -22,15 +21,6 @@ bool AllocateBitmap(Bitmap& bitmap, std::int64_t bits) {
   bitmap.words.reset(static_cast<std::uint64_t*>(std::calloc(words, sizeof(std::uint64_t))));
   bitmap.bits = bits;
   return bitmap.words != nullptr;
-}
-
-// Sets bit `k`; true when it was set already.
-bool TestAndSet(Bitmap& bitmap, std::int64_t k) {
-  std::uint64_t& word = bitmap.words.get()[k / 64];
-  const std::uint64_t bit = std::uint64_t{1} << (k % 64);
-  const bool was_set = (word & bit) != 0;
-  word |= bit;
-  return was_set;
 }
 
 bool IsSet(const Bitmap& bitmap, std::int64_t k) {
@@ -144,31 +134,6 @@ void StartIdentifiers(Identifiers& ids, std::int32_t total, std::int64_t entries
         "Too many entries (%lld) to check that each identifier occurs once: checked their "
         "ranges and order only",
         static_cast<long long>(entries));
-  }
-}
-
-void CheckIdentifier(Identifiers& ids, Zone& zone, Place& where, std::int32_t identifier,
-                     bool flagged_supplement) {
-  const bool main = identifier >= 1 && identifier <= ids.limit && identifier <= kLastMainIdentifier;
-  const bool supplement =
-      identifier > kLastMainIdentifier && identifier - kLastMainIdentifier <= ids.limit;
-  if (!main && !supplement) {
-    FileReport(zone.out, "%s: identifier %ld is in neither range", where.Text(),
-               static_cast<long>(identifier));
-    return;
-  }
-  if (flagged_supplement != supplement) {
-    FileReport(zone.out,
-               supplement ? "%s: identifier %ld is a supplement one, cflg bit 7 is clear"
-                          : "%s: identifier %ld is a main one, cflg bit 7 is set",
-               where.Text(), static_cast<long>(identifier));
-  }
-  const std::int64_t k = supplement ? identifier - kLastMainIdentifier : identifier;
-  std::int64_t& top = supplement ? ids.supplement_top : ids.main_top;
-  if (k > top) top = k;
-  if (ids.marking && TestAndSet(supplement ? ids.supplement : ids.main, k - 1)) {
-    FileReport(zone.out, "%s: identifier %ld occurs a second time", where.Text(),
-               static_cast<long>(identifier));
   }
 }
 

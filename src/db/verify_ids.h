@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "base/always_inline.h"
+#include "base/catalog_files.h"
 #include "db/findings.h"
 #include "db/verify_zones.h"
 
@@ -35,10 +37,43 @@ struct Identifiers {
 /// are checked.
 void StartIdentifiers(Identifiers& ids, std::int32_t total, std::int64_t entries);
 
+inline constexpr std::int64_t kLastMainIdentifier = kFirstSupplementIdentifier - 1;
+
+/// Sets bit `k`; true when it was set already.
+inline bool TestAndSet(Bitmap& bitmap, std::int64_t k) {
+  std::uint64_t& word = bitmap.words.get()[k / 64];
+  const std::uint64_t bit = std::uint64_t{1} << (k % 64);
+  const bool was_set = (word & bit) != 0;
+  word |= bit;
+  return was_set;
+}
+
 /// Checks the identifier of the entry at `where`: in a range, of the range its cflg bit
-/// says (`flagged_supplement`), and seen once.
-void CheckIdentifier(Identifiers& ids, Zone& zone, Place& where, std::int32_t identifier,
-                     bool flagged_supplement);
+/// says (`flagged_supplement`), and seen once. Inline: it runs for every entry.
+UCAC2_ALWAYS_INLINE void CheckIdentifier(Identifiers& ids, Zone& zone, Place& where,
+                                         std::int32_t identifier, bool flagged_supplement) {
+  const bool main = identifier >= 1 && identifier <= ids.limit && identifier <= kLastMainIdentifier;
+  const bool supplement =
+      identifier > kLastMainIdentifier && identifier - kLastMainIdentifier <= ids.limit;
+  if (!main && !supplement) {
+    FileReport(zone.out, "%s: identifier %ld is in neither range", where.Text(),
+               static_cast<long>(identifier));
+    return;
+  }
+  if (flagged_supplement != supplement) {
+    FileReport(zone.out,
+               supplement ? "%s: identifier %ld is a supplement one, cflg bit 7 is clear"
+                          : "%s: identifier %ld is a main one, cflg bit 7 is set",
+               where.Text(), static_cast<long>(identifier));
+  }
+  const std::int64_t k = supplement ? identifier - kLastMainIdentifier : identifier;
+  std::int64_t& top = supplement ? ids.supplement_top : ids.main_top;
+  if (k > top) top = k;
+  if (ids.marking && TestAndSet(supplement ? ids.supplement : ids.main, k - 1)) {
+    FileReport(zone.out, "%s: identifier %ld occurs a second time", where.Text(),
+               static_cast<long>(identifier));
+  }
+}
 
 /// Once every entry is checked, reports the runs of identifiers missing below the highest
 /// seen of each range, each with the nearest identifier present and where it stands (read

@@ -2,6 +2,7 @@
 #include "db/verify_report.h"
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "base/file.h"
@@ -60,8 +61,12 @@ void CheckReport(const Zones& zones, Findings& findings, const std::string& data
   const char* path = out.name.c_str();
   std::int64_t size = 0;
   const PathKind kind = QueryPathKind(path, &size);
-  if (kind == PathKind::kMissing || kind == PathKind::kUnknown) {
+  if (kind == PathKind::kMissing) {
     FileReport(out, "report missing");
+    return;
+  }
+  if (kind == PathKind::kUnknown) {
+    FileReport(out, "cannot be read");
     return;
   }
   File file;
@@ -92,11 +97,19 @@ void CheckReport(const Zones& zones, Findings& findings, const std::string& data
     const bool usable =
         hour == kReportNoHour ||
         (hour == kReportAllHours ? all_usable : zones[static_cast<std::size_t>(hour)].reader.fits);
-    if (usable && actual.compare(position, next - position, expected[i]) != 0) {
-      FileReport(out, "line %lld reads \"%s\", the zone files imply \"%s\"",
-                 static_cast<long long>(i) + 1,
-                 Shown(actual.data() + position, next - position).c_str(),
-                 Shown(expected[i].data(), expected[i].size()).c_str());
+    const std::string_view line(actual.data() + position, next - position);
+    if (usable && line != expected[i]) {
+      // Two lines that print alike: say what differs.
+      if (line.ends_with('\n') && line.size() + 1 == expected[i].size() &&
+          expected[i].ends_with("\r\n") &&
+          expected[i].starts_with(line.substr(0, line.size() - 1))) {
+        FileReport(out, "line %lld ends in LF alone; its CR LF line end is missing the CR",
+                   static_cast<long long>(i) + 1);
+      } else {
+        FileReport(out, "line %lld reads \"%s\", the zone files imply \"%s\"",
+                   static_cast<long long>(i) + 1, Shown(line.data(), line.size()).c_str(),
+                   Shown(expected[i].data(), expected[i].size()).c_str());
+      }
     }
     position = next;
   }

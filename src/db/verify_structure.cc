@@ -40,6 +40,8 @@ std::int32_t MajorityTotal(const Zones& zones, bool all_present, std::int64_t ho
 
 void CheckWorkFiles(Findings& findings, const std::string& database) {
   namespace fs = std::filesystem;
+  // Asked once, and only when a work file is there.
+  int running = -1;
   std::error_code error;
   for (fs::directory_iterator it(database, error), end; !error && it != end; it.increment(error)) {
     const fs::path file_name = it->path().filename();
@@ -56,8 +58,10 @@ void CheckWorkFiles(Findings& findings, const std::string& database) {
       } catch (const std::exception&) {
         shown = std::string(prefix) + "...";
       }
-      Report(findings, JoinPath(database, shown.c_str()).c_str(),
-             "a work file: a compilation did not end cleanly");
+      if (running < 0) running = CompilationRunsIn(database.c_str()) ? 1 : 0;
+      Report(findings, JoinPath(database, shown.c_str()).c_str(), "a work file: %s",
+             running == 1 ? "a compilation is running in this folder"
+                          : "a compilation did not end cleanly");
     }
   }
 }
@@ -66,6 +70,9 @@ void ReadHead(Zone& zone) {
   switch (OpenZone(zone.out.name, zone.reader)) {
     case ZoneOpening::kMissing:
       FileReport(zone.out, "zone file missing");
+      return;
+    case ZoneOpening::kUnknown:
+      FileReport(zone.out, "cannot be read");  // a link loop, say: as check-catalog
       return;
     case ZoneOpening::kNotRegular:
       FileReport(zone.out, "not a regular file");
@@ -141,47 +148,6 @@ std::int32_t CheckTotals(Zones& zones, Findings& findings, const std::string& da
            static_cast<long long>(hour_sum), static_cast<long>(total));
   }
   return total;
-}
-
-void ScanZone(Zone& zone, Identifiers& ids, BlockDigests* digests, EntryBlock& block,
-              std::int64_t* progress_done) {
-  std::int32_t previous = 0;
-  int previous_band = kNoZone;
-  const std::int64_t failed = ForEachEntry(
-      zone, block, progress_done,
-      [&](int band, std::int64_t index, std::int64_t in_file, const std::uint8_t* entry) {
-        Place where{&zone, band, index, in_file};
-        const std::uint8_t* record = entry + kIdentifierSize;
-        const std::int32_t identifier = LoadLE32(entry);
-        const std::int32_t ra = LoadLE32(record + kRightAscensionOffset);
-        const std::int32_t dec = LoadLE32(record + kDeclinationOffset);
-        if (HourZone(ra) != zone.hour) {
-          FileReport(zone.out, "%s: right ascension %ld mas is not in hour %d", where.Text(),
-                     static_cast<long>(ra), zone.hour);
-        }
-        if (zone.reader.fits) {
-          if (DeclinationBand(dec) != band) {
-            FileReport(zone.out, "%s: declination %ld mas is not in band %d", where.Text(),
-                       static_cast<long>(dec), band);
-          }
-        } else if (band == kNoZone) {
-          FileReport(zone.out, "%s: declination %ld mas is in no band", where.Text(),
-                     static_cast<long>(dec));
-        } else if (band < previous_band) {
-          FileReport(zone.out, "%s: declination %ld mas of band %d, after band %d", where.Text(),
-                     static_cast<long>(dec), band, previous_band);
-        }
-        if (index > 0 && identifier <= previous) {
-          FileReport(zone.out, "%s: identifier %ld after %ld, not increasing", where.Text(),
-                     static_cast<long>(identifier), static_cast<long>(previous));
-        }
-        CheckIdentifier(ids, zone, where, identifier,
-                        (record[kFlagOffset] & kSupplementFlagBit) != 0);
-        if (digests != nullptr && band != kNoZone) AddEntry(*digests, zone.hour, band, entry);
-        previous = identifier;
-        if (band != kNoZone) previous_band = band;
-      });
-  if (failed >= 0) ReportUnreadable(zone.out, failed);
 }
 
 }  // namespace ucac2

@@ -5,9 +5,10 @@
 #include <cstdint>
 #include <string>
 
-#include "db/digests.h"
+#include "base/always_inline.h"
+#include "base/star_record.h"
+#include "base/zones.h"
 #include "db/findings.h"
-#include "db/verify_ids.h"
 #include "db/verify_zones.h"
 
 namespace ucac2 {
@@ -26,10 +27,43 @@ void CheckHead(Zone& zone);
 /// not add up to the total. Returns the catalog total the heads agree on.
 std::int32_t CheckTotals(Zones& zones, Findings& findings, const std::string& database);
 
-/// Reads every entry of a present zone file once, through `block`: reports an entry out of
-/// its hour or band or out of order, checks its identifier, and adds it to its block's digest
-/// in `digests` unless that is null.
-void ScanZone(Zone& zone, Identifiers& ids, BlockDigests* digests, EntryBlock& block,
-              std::int64_t* progress_done);
+/// The entries before the one checked in its zone file, for the checks of order.
+struct EntryOrder {
+  std::int32_t previous = 0;    // identifier
+  int previous_band = kNoZone;  // the last band an entry was in
+};
+
+/// Reports an entry (its 48 bytes at `entry`) out of its hour or band, or out of order.
+/// Inline: it runs for every entry.
+UCAC2_ALWAYS_INLINE void CheckEntryPlace(Zone& zone, Place& where, EntryOrder& order,
+                                         const std::uint8_t* entry) {
+  const std::uint8_t* record = entry + kIdentifierSize;
+  const std::int32_t identifier = LoadLE32(entry);
+  const std::int32_t ra = LoadLE32(record + kRightAscensionOffset);
+  const std::int32_t dec = LoadLE32(record + kDeclinationOffset);
+  const int band = where.band;
+  if (HourZone(ra) != zone.hour) {
+    FileReport(zone.out, "%s: right ascension %ld mas is not in hour %d", where.Text(),
+               static_cast<long>(ra), zone.hour);
+  }
+  if (zone.reader.fits) {
+    if (DeclinationBand(dec) != band) {
+      FileReport(zone.out, "%s: declination %ld mas is not in band %d", where.Text(),
+                 static_cast<long>(dec), band);
+    }
+  } else if (band == kNoZone) {
+    FileReport(zone.out, "%s: declination %ld mas is in no band", where.Text(),
+               static_cast<long>(dec));
+  } else if (band < order.previous_band) {
+    FileReport(zone.out, "%s: declination %ld mas of band %d, after band %d", where.Text(),
+               static_cast<long>(dec), band, order.previous_band);
+  }
+  if (where.index > 0 && identifier <= order.previous) {
+    FileReport(zone.out, "%s: identifier %ld after %ld, not increasing", where.Text(),
+               static_cast<long>(identifier), static_cast<long>(order.previous));
+  }
+  order.previous = identifier;
+  if (band != kNoZone) order.previous_band = band;
+}
 
 }  // namespace ucac2

@@ -34,10 +34,15 @@ struct Place {
   int band;
   std::int64_t index;    // in its block, or its run of one band
   std::int64_t in_file;  // among the file's entries
-  char text[64] = "";
+  bool spelled = false;  // `text` holds it: filled only when a finding needs it
+  char text[64];
+
+  Place(const Zone* of, int in_band, std::int64_t at, std::int64_t at_in_file)
+      : zone(of), band(in_band), index(at), in_file(at_in_file) {}
 
   const char* Text() {
-    if (text[0] != '\0') return text;
+    if (spelled) return text;
+    spelled = true;
     if (zone->reader.fits) {
       std::snprintf(text, sizeof text, "band %d, entry %lld", band,
                     static_cast<long long>(index) + 1);

@@ -16,8 +16,9 @@ ZoneOpening OpenZone(const std::string& path, ZoneReader& reader) {
   reader.path = path;
   switch (QueryPathKind(path.c_str(), &reader.size)) {
     case PathKind::kMissing:
-    case PathKind::kUnknown:
       return ZoneOpening::kMissing;
+    case PathKind::kUnknown:
+      return ZoneOpening::kUnknown;
     case PathKind::kOther:
       return ZoneOpening::kNotRegular;
     case PathKind::kRegularFile:
@@ -42,9 +43,12 @@ bool OpenZoneForQuery(const std::string& db, int hour, ZoneReader& reader, Findi
   const char* path = reader.path.c_str();
   switch (opening) {
     case ZoneOpening::kMissing:
-    case ZoneOpening::kNotRegular:
+    case ZoneOpening::kUnknown:
     case ZoneOpening::kUnopenable:
       Report(findings, path, "missing or unreadable zone file");
+      return false;
+    case ZoneOpening::kNotRegular:
+      Report(findings, path, "not a regular file");
       return false;
     case ZoneOpening::kShort:
     case ZoneOpening::kUnreadable:

@@ -26,7 +26,8 @@ struct EntryBlock {
 /// What opening a zone file found.
 enum class ZoneOpening {
   kOpened,      // the head is read; `fits` says whether it agrees with the size
-  kMissing,     // no file of that name (or it cannot be told what the name stands for)
+  kMissing,     // no file of that name
+  kUnknown,     // what the name stands for cannot be told (a link loop, a name too long)
   kNotRegular,  // the name stands for a directory, a device, a pipe: never opened
   kUnopenable,  // a regular file that cannot be opened for reading
   kShort,       // shorter than the head

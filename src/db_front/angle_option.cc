@@ -9,11 +9,11 @@ namespace {
 const char* Expected(AngleKind kind) {
   switch (kind) {
     case AngleKind::kRightAscension:
-      return "a right ascension, 0..360 degrees or hh:mm:ss.s";
+      return "a right ascension: decimal degrees from 0 to 360 (no exponent) or hh:mm:ss.s";
     case AngleKind::kDeclination:
-      return "a declination, -90..90 degrees or +dd:mm:ss.s";
+      return "a declination: decimal degrees from -90 to 90 (no exponent) or +dd:mm:ss.s";
     case AngleKind::kRadius:
-      return "a radius, degrees above 0 and at most 180";
+      return "a radius: decimal degrees above 0 and at most 180 (no exponent)";
   }
   return "";
 }

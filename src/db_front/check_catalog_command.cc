@@ -4,6 +4,7 @@
 
 #include "db/check_catalog.h"
 #include "db_front/commands.h"
+#include "db_front/options.h"
 
 namespace ucac2 {
 
@@ -21,7 +22,8 @@ void AddCheckCatalogCommand(CLI::App& app, int& status) {
       "ones, stars outside their file's strip or out of order, wrong cflg bits.");
   command->add_option("DIR", arguments->directory, "The catalog directory (z001..z288, s01..s36)")
       ->required()
-      ->check(CLI::ExistingDirectory);
+      ->check(ExistingFolder())
+      ->option_text(" ");
   command->add_flag("--scaled", arguments->scaled,
                     "Do not compare star counts with the published ones (for sample catalogs)");
   command->callback([arguments, &status] {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <cstdint>
 
 namespace ucac2 {
 
@@ -10,6 +11,20 @@ void AddCheckCatalogCommand(CLI::App& app, int& status);
 void AddVerifyCommand(CLI::App& app, int& status);
 void AddFindCommand(CLI::App& app, int& status);
 void AddMapCommand(CLI::App& app, int& status);
+void AddMatchCommand(CLI::App& app, int& status);
+
+/// The magnitude bounds as typed.
+struct MagnitudeOptions {
+  double min = 0, max = 0;
+  bool min_given = false, max_given = false;
+};
+
+/// Adds --mag-min and --mag-max to `command`.
+void AddMagnitudeOptions(CLI::App& command, MagnitudeOptions& mags);
+
+/// The bounds in hundredths of a magnitude, inclusive; a usage error when min is above max.
+void ApplyMagnitudes(const MagnitudeOptions& mags, bool* min_given, std::int32_t* min,
+                     bool* max_given, std::int32_t* max);
 
 /// The whole command line of ucac2db: its name, description, version flag and subcommands.
 void DescribeDbCommandLine(CLI::App& app, int& status);

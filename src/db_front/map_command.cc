@@ -5,9 +5,11 @@
 #include <vector>
 
 #include "db/findings.h"
+#include "db/output_file.h"
 #include "db/sky_map.h"
 #include "db_front/angle_option.h"
 #include "db_front/commands.h"
+#include "db_front/options.h"
 
 namespace ucac2 {
 namespace {
@@ -16,7 +18,7 @@ struct MapOptions {
   std::string output;
   std::string db = ".";
   std::string catalog;
-  int width = kDefaultMapWidth;
+  std::string width;
   std::string title;
   bool no_labels = false;
   std::vector<std::string> marks;  // RA DEC, RA DEC, ...
@@ -57,20 +59,22 @@ void AddMapCommand(CLI::App& app, int& status) {
       "at the right, north up, a logarithmic colour scale, a grid every 2 hours and 30 "
       "degrees, framed by right-ascension and declination labels, a title and a colour bar "
       "in stars per pixel. A missing catalog file shows as an empty strip.");
-  map->add_option("OUT.png", options->output, "the picture to write")->required();
+  map->add_option("OUT.png", options->output, "the picture to write")->required()->option_text(" ");
   CLI::Option* db =
       map->add_option("--db", options->db, "the database folder (default: the current one)");
-  db->type_name("DIR");
+  db->check(ExistingFolder())->option_text("DIR");
   map->add_option("--catalog", options->catalog, "draw the catalog in this folder instead")
-      ->type_name("DIR")
+      ->check(ExistingFolder())
+      ->option_text("DIR")
       ->excludes(db);
   map->add_option("--width", options->width,
-                  "the plot's width in pixels; its height is half of it (default 1440)")
-      ->type_name("N")
-      ->check(CLI::Range(kMinMapWidth, kMaxMapWidth));
+                  "the plot's width in pixels, " + std::to_string(kMinMapWidth) + " to " +
+                      std::to_string(kMaxMapWidth) + " (default " +
+                      std::to_string(kDefaultMapWidth) + "); its height is half of it")
+      ->option_text("N");
   CLI::Option* title = map->add_option(
       "--title", options->title, "the title line (default: what was drawn and its star count)");
-  title->type_name("TEXT");
+  title->option_text("TEXT");
   map->add_flag("--no-labels", options->no_labels,
                 "the bare plot: no title, labels or colour bar around it")
       ->excludes(title);
@@ -78,15 +82,26 @@ void AddMapCommand(CLI::App& app, int& status) {
                   "draw a small circle at this position (repeatable); angles as for find")
       ->expected(2)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
-      ->type_name("RA DEC");
+      ->option_text("RA DEC");
   map->add_flag("--supplement", options->supplement,
                 "draw the supplement stars (numbers from 50,000,001) apart, in light blue, over "
                 "the density of the main ones");
   map->callback([options, &status] {
     MapDecor decor = ReadDecor(*options);
+    const std::int64_t width =
+        options->width.empty()
+            ? kDefaultMapWidth
+            : ReadWholeNumber("--width", options->width, kMinMapWidth, kMaxMapWidth,
+                              "a width: a whole number of pixels from " +
+                                  std::to_string(kMinMapWidth) + " to " +
+                                  std::to_string(kMaxMapWidth) + ", in decimal digits");
     Findings findings;
+    if (!CheckOutput(options->output, MapInputs(options->db, options->catalog), findings)) {
+      status = FindingsStatus(findings);
+      return;
+    }
     const bool catalog = !options->catalog.empty();
-    SkyMap sky = MakeSkyMap(options->width, options->supplement);
+    SkyMap sky = MakeSkyMap(static_cast<int>(width), options->supplement);
     const bool counted = catalog ? CountCatalog(sky, options->catalog, findings)
                                  : CountDatabase(sky, options->db, findings);
     decor.title =

@@ -2,6 +2,7 @@
 #include "db_front/run_db.h"
 
 #include <cstdio>
+#include <string>
 
 #include "base/file.h"
 #include "db_front/commands.h"
@@ -11,6 +12,29 @@
 #endif
 
 namespace ucac2 {
+namespace {
+
+// The first argument that is no option names the command; the parser alone would only say
+// that one is required.
+bool UnknownCommand(const CLI::App& app, int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word.starts_with("-")) continue;
+    std::string known;
+    for (const CLI::App* command : app.get_subcommands({})) {
+      if (command->get_name() == word) return false;
+      known += (known.empty() ? "" : ", ") + command->get_name();
+    }
+    std::fprintf(stderr,
+                 "Unknown command '%s': the commands are %s\n"
+                 "Run with --help for more information.\n",
+                 word.c_str(), known.c_str());
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 void DescribeDbCommandLine(CLI::App& app, int& status) {
   app.description(
@@ -24,6 +48,7 @@ void DescribeDbCommandLine(CLI::App& app, int& status) {
   AddVerifyCommand(app, status);
   AddFindCommand(app, status);
   AddMapCommand(app, status);
+  AddMatchCommand(app, status);
 }
 
 int RunDb(int argc, const char* const* argv) {
@@ -31,6 +56,7 @@ int RunDb(int argc, const char* const* argv) {
   CLI::App app;
   int status = 0;
   DescribeDbCommandLine(app, status);
+  if (UnknownCommand(app, argc, argv)) return kUsageStatus;
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

@@ -4,6 +4,7 @@
 
 #include "db/verify.h"
 #include "db_front/commands.h"
+#include "db_front/options.h"
 
 namespace ucac2 {
 
@@ -13,18 +14,16 @@ void AddVerifyCommand(CLI::App& app, int& status) {
       "Checks a compiled database: its 24 zone files and info.txt, every entry's place and "
       "identifier; with --catalog, also that it is exactly what that catalog compiles to.");
   auto request = std::make_shared<VerifyRequest>();
-  // The check, without the word it would add to the help's type names.
-  const CLI::Validator existing_directory = CLI::Validator(CLI::ExistingDirectory).description("");
   command
       ->add_option("DBDIR", request->database,
                    "The directory of the zone files and info.txt (default: the current one)")
-      ->check(existing_directory)
-      ->type_name("");
+      ->check(ExistingFolder())
+      ->option_text(" ");
   command
       ->add_option("--catalog", request->catalog,
                    "The catalog directory to compare the database with, entry by entry")
-      ->check(existing_directory)
-      ->type_name("DIR");
+      ->check(ExistingFolder())
+      ->option_text("DIR");
   command->callback([request, &status] { status = FindingsStatus(VerifyDatabase(*request)); });
 }
 

@@ -8,6 +8,7 @@
 
 #include "base/zone_file.h"
 #include "db/find.h"
+#include "db/region.h"
 #include "db/verify.h"
 #include "fuzz_util.h"
 

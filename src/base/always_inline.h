@@ -1,0 +1,9 @@
+// Marks a function the compiler is to inline whatever its size: per-entry code that sits in a
+// file of its own for the reader's sake, but runs inside a loop over millions of entries.
+#pragma once
+
+#if defined(__GNUC__)
+#define UCAC2_ALWAYS_INLINE [[gnu::always_inline]] inline
+#else
+#define UCAC2_ALWAYS_INLINE inline
+#endif
