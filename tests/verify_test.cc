@@ -205,6 +205,27 @@ TEST_F(Verify, PlantedFaultsAreReportedNamingTheirFile) {
       Text("%s: band %d: not what the catalog compiles to; entry %d differs from %s from byte %zu",
            top.Zone().c_str(), top.band, top.index + 1, StarOf(top.entry).c_str(),
            FirstDifference(Le32(last_main), Le32(last_main + 2)))};
+  // A missing identifier whose neighbour stands in a file cut short, beyond that file's first
+  // band: its head no longer fits, so the neighbour is placed among the file's entries.
+  std::int32_t gap = 3;
+  Spot near;
+  std::size_t near_in_file = 0;
+  for (; gap <= last_main; ++gap) {
+    near = Find(gap - 1);
+    near_in_file = (near.offset - ucac2::kFirstBlockOffset) / 48;
+    const std::string z = ReadFileBytes(Db() / ZoneName(near.hour));
+    const std::int32_t last_id =
+        ucac2::LoadLE32(reinterpret_cast<const std::uint8_t*>(z.data() + z.size() - 48));
+    if (near_in_file != static_cast<std::size_t>(near.index) && near.offset + 96 <= z.size() &&
+        last_id != gap && last_id != gap + 1)
+      break;
+  }
+  ASSERT_LE(gap, last_main) << "the sample has no such neighbour";
+  const Spot gone = Find(gap);
+  const Plant renumbered_and_cut = [&](const fs::path& file) {
+    Put(gone.offset, gap - 2)(file);
+    EditFile(near.Zone(), [](std::string& z) { z.resize(z.size() - 30); });
+  };
   const Plant removed = [](const fs::path& file) { fs::remove(file); };
   const Plant created = [](const fs::path& file) { WriteFileBytes(file, "x"); };
   const Fault faults[] = {
@@ -232,6 +253,11 @@ TEST_F(Verify, PlantedFaultsAreReportedNamingTheirFile) {
        "missing", false, below.Zone(), top_lines},
       {"truncated", zone, Edited([](std::string& z) { z.resize(z.size() - 30); }),
        "its hour count implies"},
+      {"neighbour in a file cut short", gone.Zone(), renumbered_and_cut,
+       Text("identifier %d missing; the nearest identifier present, %d, is at entry %zu of the "
+            "file",
+            gap, gap - 1, near_in_file + 1),
+       false, near.Zone()},
       {"0 bytes", zone, Edited([](std::string& z) { z.clear(); }), "0 bytes, shorter than"},
       {"missing", zone, removed, "zone file missing"},
       {"directory", zone,

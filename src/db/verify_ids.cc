@@ -34,7 +34,8 @@ struct MissingRun {
   std::int32_t neighbour = 0;
   int hour = -1;
   int band = 0;
-  std::int64_t entry = 0;
+  std::int64_t entry = 0;    // in its band
+  std::int64_t in_file = 0;  // among its file's entries
 };
 
 std::int32_t RangeIdentifier(bool supplement, std::int64_t k) {
@@ -81,17 +82,19 @@ void ReportMissing(Zones& zones, Identifiers& ids, Findings& findings, const std
   std::int64_t done = 0;
   for (Zone& zone : zones) {
     if (!zone.present) continue;
-    ForEachEntry(zone, block, &done,
-                 [&](int band, std::int64_t index, std::int64_t, const std::uint8_t* entry) {
-                   const std::int32_t identifier = LoadLE32(entry);
-                   for (MissingRun& run : runs) {
-                     if (run.neighbour == identifier && run.hour < 0) {
-                       run.hour = zone.hour;
-                       run.band = band;
-                       run.entry = index;
-                     }
-                   }
-                 });
+    ForEachEntry(
+        zone, block, &done,
+        [&](int band, std::int64_t index, std::int64_t in_file, const std::uint8_t* entry) {
+          const std::int32_t identifier = LoadLE32(entry);
+          for (MissingRun& run : runs) {
+            if (run.neighbour == identifier && run.hour < 0) {
+              run.hour = zone.hour;
+              run.band = band;
+              run.entry = index;
+              run.in_file = in_file;
+            }
+          }
+        });
   }
   for (const MissingRun& run : runs) {
     const auto first = static_cast<long>(RangeIdentifier(run.supplement, run.first));
@@ -107,7 +110,7 @@ void ReportMissing(Zones& zones, Identifiers& ids, Findings& findings, const std
       continue;
     }
     Zone& zone = zones[static_cast<std::size_t>(run.hour)];
-    Place where{&zone, run.band, run.entry, run.entry};
+    Place where{&zone, run.band, run.entry, run.in_file};
     FileReport(zone.out, "%s; the nearest identifier present, %ld, is at %s", missing,
                static_cast<long>(run.neighbour), where.Text());
   }
