@@ -514,7 +514,8 @@ TEST(CommandLineDb, StatusTable) {
       {"map m.png --db db --width 4097", 2,
        "--width: '4097' is not a width: a whole number of pixels from 16 to 4096, in decimal "
        "digits"},
-      {"verfy db", 2, "Unknown command 'verfy': the commands are check-catalog, verify, find, map"},
+      {"verfy db", 2,
+       "Unknown command 'verfy': the commands are check-catalog, verify, find, map, match"},
       {"", 2, "A subcommand is required"},
   };
   for (const StatusRow& row : rows) {
