@@ -22,6 +22,7 @@ struct FindOptions {
   bool nearest = false;
   std::string epoch;
   MagnitudeOptions mags;
+  StarFormat format = StarFormat::kCsv;
 };
 
 constexpr double kHundredths = 100.0;
@@ -85,6 +86,7 @@ FindQuery ReadQuery(const FindOptions& options, RegionKind kind) {
   }
   ApplyMagnitudes(options.mags, &query.mag_min_given, &query.mag_min, &query.mag_max_given,
                   &query.mag_max);
+  query.format = options.format;
   return query;
 }
 
@@ -107,12 +109,26 @@ void ApplyMagnitudes(const MagnitudeOptions& mags, bool* min_given, std::int32_t
   }
 }
 
+void AddFormatOption(CLI::App& command, StarFormat& format) {
+  command
+      .add_option_function<std::string>(
+          "--format",
+          [&format](const std::string& name) {
+            if (!ParseStarFormat(name, &format)) {
+              throw CLI::ValidationError("--format",
+                                         "'" + name + "' is not csv, tsv, votable or ds9");
+            }
+          },
+          "how the stars are written: csv (the default), tsv, votable or ds9 regions")
+      ->type_name("FORMAT");
+}
+
 void AddFindCommand(CLI::App& app, int& status) {
   auto options = std::make_shared<FindOptions>();
-  CLI::App* find = app.add_subcommand(
-      "find",
-      "Prints the stars of a cone or a box of the sky as CSV: a cone's by distance from its "
-      "centre, a box's by right ascension from RA1.");
+  CLI::App* find = app.add_subcommand("find",
+                                      "Prints the stars of a cone or a box of the sky as CSV (or "
+                                      "--format): a cone's by distance from its "
+                                      "centre, a box's by right ascension from RA1.");
   find->add_option("--db", options->db, "the database folder (default: the current one)")
       ->type_name("DIR");
   find->add_option("--ra", options->ra, "the cone's centre: right ascension, degrees or hh:mm:ss.s")
@@ -139,6 +155,7 @@ void AddFindCommand(CLI::App& app, int& status) {
                    "testing and printing them; ra_j2000 and dec_j2000 are added")
       ->type_name("YEAR");
   AddMagnitudeOptions(*find, options->mags);
+  AddFormatOption(*find, options->format);
   find->callback([options, find, &status] {
     options->mags.min_given = find->count("--mag-min") > 0;
     options->mags.max_given = find->count("--mag-max") > 0;

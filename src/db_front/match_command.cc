@@ -1,4 +1,4 @@
-// The match subcommand: a list of targets against the database, printed as CSV.
+// The match subcommand: a list of targets against the database, printed as a table.
 #include <cmath>
 #include <memory>
 #include <string>
@@ -41,6 +41,7 @@ void AddMatchCommand(CLI::App& app, int& status) {
   match->add_flag("--unmatched", options->unmatched,
                   "print the targets without a star too, with empty star columns");
   AddMagnitudeOptions(*match, *mags);
+  AddFormatOption(*match, options->format);
   match->callback([options, targets, mags, match, &status] {
     mags->min_given = match->count("--mag-min") > 0;
     mags->max_given = match->count("--mag-max") > 0;
