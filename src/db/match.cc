@@ -9,6 +9,7 @@
 
 #include "base/file.h"
 #include "db/angles.h"
+#include "db/epoch.h"
 #include "db/match_search.h"
 #include "db/star_format.h"
 #include "db/targets.h"
@@ -193,7 +194,8 @@ TargetsRead ReadTargets(TableReader& table, const char* name, const MatchOptions
     for (const std::string& field : fields) AppendLengthAndBytes(field, row);
     Keep(spool, row);
     if (spool.failed || !AddTargetPieces(pieces, read.kept, AngleMas(ra), AngleMas(dec),
-                                         options.radius_arcsec * kRadiansPerArcsecond)) {
+                                         options.radius_arcsec * kRadiansPerArcsecond,
+                                         Motion{options.moved, options.years})) {
       Report(findings, kRowFileName, "%s", kRowFailure);
       read.stopped = true;
       return read;
@@ -225,6 +227,8 @@ bool PrintRows(const TargetsRead& read, const MatchOptions& options, RowSpool& s
   layout.format = options.format;
   layout.leading = read.header;
   layout.distance_name = "sep_arcsec";
+  layout.at_epoch = options.moved;
+  layout.epoch_years = options.years;
   AppendTableHead(layout, out.buffer);
   StartReadingBack(spool);
   MatchAnswer answer;
@@ -237,6 +241,11 @@ bool PrintRows(const TargetsRead& read, const MatchOptions& options, RowSpool& s
     for (; got > 0 && answer.target == target; got = NextRecord(answers, &answer)) {
       if (printed && !options.all) continue;  // a farther star of another block
       row.entry = answer.entry;
+      if (options.moved) {
+        std::int32_t ra = 0, dec = 0;
+        EntryPositionAtMas(answer.entry, options.years, &ra, &dec);
+        row.at = {static_cast<double>(ra), static_cast<double>(dec)};
+      }
       row.distance_arcsec = answer.distance / kRadiansPerArcsecond;
       AppendStarRow(layout, row, out.buffer);
       out.Wrote();
@@ -284,6 +293,7 @@ int MatchTargets(const std::string& targets, const MatchOptions& options, std::F
   search.mag_max_given = options.mag_max_given;
   search.mag_min = options.mag_min;
   search.mag_max = options.mag_max;
+  search.motion = {options.moved, options.years};
   AnswerSort answers;
   StartSort(answers, options.run);
   if (!SearchPieces(search, pieces, answers, findings)) return FindingsStatus(findings);

@@ -29,6 +29,8 @@ struct MatchOptions {
   std::int32_t mag_min = 0, mag_max = 0;  // u2r_mag bounds in hundredths, inclusive
   std::size_t run = kDefaultMatchRun;     // records each sort holds in memory
   StarFormat format = StarFormat::kCsv;
+  bool moved = false;  // stars compared and printed at `years` after J2000.0
+  double years = 0;
 };
 
 /// Matches the targets of the CSV or TSV table `targets` ("-": the standard input) and writes
