@@ -192,4 +192,7 @@ dense=("${find_db[@]}" --ra "$dense_ra" --dec "$dense_dec")
 db_median "find, 1 degree, densest block" 0.03 10 "${dense[@]}" --radius 1
 db_command "find, 10 degrees, densest block" - 0.3 "${dense[@]}" --radius 10
 db_command "map" 0.3 - "$ucac2db" map "$bench_dir/map.png" --db "$db"
+# match against astropy and find against scat, on the same database and catalog, with this
+# run's compilation as the yardstick.
+"$source_dir/bench/query.sh" "$db" "$full" "$run"
 rm -rf "$work" "$db" "$bench_dir/map.png"

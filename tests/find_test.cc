@@ -379,97 +379,115 @@ std::vector<Target> MakeTargets(const std::map<std::int32_t, Star>& stars) {
 // match against the scan of every star for every target: the nearest star within the radius
 // (ties to the smaller number), with --unmatched every target once; with --all every star
 // within the radius, nearest first; the targets' order kept; and the same through the sort's
-// temporary file when it may hold only three records in memory.
+// temporary file when it may hold only three records in memory. The same at another epoch,
+// against the stars moved by brute force.
 TEST_F(Find, MatchAgreesWithBruteForceNearest) {
-  const std::vector<Target> targets = MakeTargets(stars_);
-  std::string table = "name,RAJ2000,DEJ2000\n";
-  for (std::size_t i = 0; i < targets.size(); ++i) {
-    table += "t" + std::to_string(i) + "," + targets[i].ra_text + "," + targets[i].dec_text + "\n";
-  }
-  WriteFileBytes(dir_->path() / "targets.csv", table);
-  constexpr double kRadius = 20;  // arcseconds
-  const auto distance = [&](const Target& t, const Star& s) {
-    return Separation(t.ra, t.dec, s.ra / kMasPerDegree, s.dec / kMasPerDegree);
-  };
-  for (const bool all : {false, true}) {
-    const std::string args =
-        std::string("match --db db targets.csv --radius 20") + (all ? " --all" : " --unmatched");
-    const RunResult run = RunDb(args, dir_->path());
-    ASSERT_EQ(run.status, 0) << run.err;
-    std::map<std::size_t, std::vector<std::pair<std::int32_t, double>>> found;  // by target
-    std::size_t last_target = 0;
-    for (const std::string& line : SplitLines(run.out.substr(run.out.find('\n') + 1))) {
-      const std::vector<std::string> f = SplitLines(line, ',');
-      const std::size_t t = std::stoul(f[0].substr(1));
-      EXPECT_GE(t, last_target) << line;  // the targets' order
-      last_target = t;
-      EXPECT_EQ(f[1] + "," + f[2], targets[t].ra_text + "," + targets[t].dec_text);
-      found[t];
-      if (!f[3].empty()) found[t].emplace_back(std::stoi(f[3]), std::stod(f.back()));
-    }
-    int matched = 0;
-    for (std::size_t t = 0; t < targets.size(); ++t) {
-      SCOPED_TRACE(targets[t].ra_text + " " + targets[t].dec_text);
-      std::vector<std::pair<double, std::int32_t>> within;  // (distance, id), sorted
-      for (const auto& [id, s] : stars_) {
-        const double d = distance(targets[t], s);
-        if (d <= kRadius + 1e-6) within.emplace_back(d, id);
+  // At J2000.0, then at epoch 3000 with the targets planted where the stars have moved to.
+  for (const bool moved : {false, true}) {
+    SCOPED_TRACE(moved ? "epoch 3000" : "J2000");
+    std::map<std::int32_t, Star> at = stars_;
+    if (moved) {
+      for (auto& [id, s] : at) {
+        const auto [ra, dec] = Moved(stars_.at(id), 1000);
+        s.ra = static_cast<std::int32_t>(ra);
+        s.dec = static_cast<std::int32_t>(dec);
       }
-      std::sort(within.begin(), within.end());
-      EXPECT_EQ(found.count(t) > 0, all ? !within.empty() : true);
-      const auto& printed = found[t];
-      if (!all) {
-        ASSERT_LE(printed.size(), 1u);
-        if (within.empty() || printed.empty()) {
-          EXPECT_TRUE(within.empty() || within[0].first > kRadius - 1e-6) << printed.size();
+    }
+    const std::vector<Target> targets = MakeTargets(at);
+    std::string table = "name,RAJ2000,DEJ2000\n";
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+      table +=
+          "t" + std::to_string(i) + "," + targets[i].ra_text + "," + targets[i].dec_text + "\n";
+    }
+    WriteFileBytes(dir_->path() / "targets.csv", table);
+    constexpr double kRadius = 20;  // arcseconds
+    const auto distance = [&](const Target& t, const Star& s) {
+      return Separation(t.ra, t.dec, s.ra / kMasPerDegree, s.dec / kMasPerDegree);
+    };
+    for (const bool all : {false, true}) {
+      const std::string args = std::string("match --db db targets.csv --radius 20") +
+                               (all ? " --all" : " --unmatched") + (moved ? " --epoch 3000" : "");
+      const RunResult run = RunDb(args, dir_->path());
+      ASSERT_EQ(run.status, 0) << run.err;
+      std::map<std::size_t, std::vector<std::pair<std::int32_t, double>>> found;  // by target
+      std::size_t last_target = 0;
+      for (const std::string& line : SplitLines(run.out.substr(run.out.find('\n') + 1))) {
+        const std::vector<std::string> f = SplitLines(line, ',');
+        const std::size_t t = std::stoul(f[0].substr(1));
+        EXPECT_GE(t, last_target) << line;  // the targets' order
+        last_target = t;
+        EXPECT_EQ(f[1] + "," + f[2], targets[t].ra_text + "," + targets[t].dec_text);
+        found[t];
+        if (!f[3].empty()) {
+          found[t].emplace_back(std::stoi(f[3]), std::stod(f[f.size() - (moved ? 3 : 1)]));
+        }
+      }
+      int matched = 0;
+      for (std::size_t t = 0; t < targets.size(); ++t) {
+        SCOPED_TRACE(targets[t].ra_text + " " + targets[t].dec_text);
+        std::vector<std::pair<double, std::int32_t>> within;  // (distance, id), sorted
+        for (const auto& [id, s] : at) {
+          const double d = distance(targets[t], s);
+          if (d <= kRadius + 1e-6) within.emplace_back(d, id);
+        }
+        std::sort(within.begin(), within.end());
+        EXPECT_EQ(found.count(t) > 0, all ? !within.empty() : true);
+        const auto& printed = found[t];
+        if (!all) {
+          ASSERT_LE(printed.size(), 1u);
+          if (within.empty() || printed.empty()) {
+            EXPECT_TRUE(within.empty() || within[0].first > kRadius - 1e-6) << printed.size();
+            continue;
+          }
+          ++matched;
+          // Another star may tie to within the two formulas' difference, unless both stand at
+          // one position.
+          const Star& best = at.at(within[0].second);
+          const Star& got = at.at(printed[0].first);
+          EXPECT_TRUE(got.id == best.id ||
+                      (std::fabs(distance(targets[t], got) - within[0].first) < 1e-6 &&
+                       (got.ra != best.ra || got.dec != best.dec)))
+              << got.id << " for " << best.id;
+          EXPECT_NEAR(printed[0].second, within[0].first, 2e-6);
           continue;
         }
-        ++matched;
-        // Another star may tie to within the two formulas' difference, unless both stand at
-        // one position.
-        const Star& best = stars_.at(within[0].second);
-        const Star& got = stars_.at(printed[0].first);
-        EXPECT_TRUE(got.id == best.id ||
-                    (std::fabs(distance(targets[t], got) - within[0].first) < 1e-6 &&
-                     (got.ra != best.ra || got.dec != best.dec)))
-            << got.id << " for " << best.id;
-        EXPECT_NEAR(printed[0].second, within[0].first, 2e-6);
-        continue;
-      }
-      std::set<std::int32_t> expected, got;
-      for (const auto& [d, id] : within) {
-        if (d <= kRadius - 1e-6) expected.insert(id);
-      }
-      for (std::size_t i = 0; i < printed.size(); ++i) {
-        got.insert(printed[i].first);
-        if (i > 0) {
-          EXPECT_LE(printed[i - 1].second, printed[i].second);
-          if (printed[i - 1].second == printed[i].second) {
-            EXPECT_LT(printed[i - 1].first, printed[i].first);
+        std::set<std::int32_t> expected, got;
+        for (const auto& [d, id] : within) {
+          if (d <= kRadius - 1e-6) expected.insert(id);
+        }
+        for (std::size_t i = 0; i < printed.size(); ++i) {
+          got.insert(printed[i].first);
+          if (i > 0) {
+            EXPECT_LE(printed[i - 1].second, printed[i].second);
+            if (printed[i - 1].second == printed[i].second) {
+              EXPECT_LT(printed[i - 1].first, printed[i].first);
+            }
           }
         }
+        EXPECT_TRUE(std::includes(got.begin(), got.end(), expected.begin(), expected.end()));
+        EXPECT_LE(got.size(), within.size());
       }
-      EXPECT_TRUE(std::includes(got.begin(), got.end(), expected.begin(), expected.end()));
-      EXPECT_LE(got.size(), within.size());
+      if (!all) {
+        EXPECT_GT(matched, 100);
+      }
+      // The same through the temporary files of both sorts.
+      ucac2::MatchOptions options;
+      options.db = (dir_->path() / "db").string();
+      options.radius_arcsec = kRadius;
+      options.all = all;
+      options.unmatched = !all;
+      options.run = 3;
+      options.moved = moved;
+      options.years = moved ? 1000 : 0;
+      std::FILE* out = std::tmpfile();
+      ASSERT_NE(out, nullptr);
+      EXPECT_EQ(ucac2::MatchTargets((dir_->path() / "targets.csv").string(), options, out), 0);
+      std::string spilled(static_cast<std::size_t>(std::ftell(out)), '\0');
+      std::rewind(out);
+      EXPECT_EQ(std::fread(spilled.data(), 1, spilled.size(), out), spilled.size());
+      std::fclose(out);
+      EXPECT_EQ(spilled, run.out);
     }
-    if (!all) {
-      EXPECT_GT(matched, 100);
-    }
-    // The same through the temporary files of both sorts.
-    ucac2::MatchOptions options;
-    options.db = (dir_->path() / "db").string();
-    options.radius_arcsec = kRadius;
-    options.all = all;
-    options.unmatched = !all;
-    options.run = 3;
-    std::FILE* out = std::tmpfile();
-    ASSERT_NE(out, nullptr);
-    EXPECT_EQ(ucac2::MatchTargets((dir_->path() / "targets.csv").string(), options, out), 0);
-    std::string spilled(static_cast<std::size_t>(std::ftell(out)), '\0');
-    std::rewind(out);
-    EXPECT_EQ(std::fread(spilled.data(), 1, spilled.size(), out), spilled.size());
-    std::fclose(out);
-    EXPECT_EQ(spilled, run.out);
   }
 }
 

@@ -352,9 +352,9 @@ TEST(StarFormat, RowsAndHeadsInEveryFormat) {
   };
   const std::string head =
       "id,ra,dec,u2r_mag,e_ra_m,e_de_m,nobs,e_pos,ncat,cflg,ep_ra_m,ep_de_m,pm_ra,pm_de,e_pm_ra,"
-      "e_pm_de,q_pm_ra,q_pm_de,2m_id,2m_j,2m_h,2m_ks,2m_ph,2m_cc,ra_j2000,dec_j2000,sep_arcsec";
+      "e_pm_de,q_pm_ra,q_pm_de,2m_id,2m_j,2m_h,2m_ks,2m_ph,2m_cc,sep_arcsec,ra_j2000,dec_j2000";
   const std::string star =
-      "7,0.500000000,-90.000000000," + fields + ",0.000000278,-0.000000278,1.500000";
+      "7,0.500000000,-90.000000000," + fields + ",1.500000,0.000000278,-0.000000278";
   EXPECT_EQ(write(StarFormat::kCsv), "\"n,1\",\"a,\"\"b\"\"\"," + head +
                                          "\n\"x\ny\",<&>\x01\xff\xC2," + star + "\nt,u" +
                                          std::string(27, ',') + "\n");

@@ -91,6 +91,14 @@ SkyPosition EntryPositionAt(const std::uint8_t* entry, double years) {
                       Motion(kMotionDec, record), years);
 }
 
+void EntryPositionAtMas(const std::uint8_t* entry, double years, std::int32_t* ra,
+                        std::int32_t* dec) {
+  const SkyPosition at = EntryPositionAt(entry, years);
+  const auto rounded_ra = static_cast<std::int32_t>(std::llround(at.ra_mas));
+  *ra = rounded_ra == kFullCircleMas ? 0 : rounded_ra;
+  *dec = static_cast<std::int32_t>(std::llround(at.dec_mas));
+}
+
 double RightAscensionReachMas(double years, double abs_dec_mas) {
   const double reach = DeclinationReachMas(years);
   if (abs_dec_mas + reach >= kQuarterMas) return kFullMas;

@@ -36,6 +36,11 @@ SkyPosition MovePosition(double ra_mas, double dec_mas, double pm_ra, double pm_
 /// `entry`, its motions read from its record (main and supplement stars alike).
 SkyPosition EntryPositionAt(const std::uint8_t* entry, double years);
 
+/// EntryPositionAt rounded to whole milliarcseconds, as the catalog gives positions (a right
+/// ascension that rounds to the full circle is 0): where searches test and print the star.
+void EntryPositionAtMas(const std::uint8_t* entry, double years, std::int32_t* ra,
+                        std::int32_t* dec);
+
 /// How far, in mas of right ascension, a star of |declination| at most `abs_dec_mas` at
 /// J2000.0 can move in `years` under kMaxProperMotionMasPerYear: the motion over cos Dec, or
 /// the full circle when the star could reach a pole (where its right ascension turns).

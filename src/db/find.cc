@@ -2,7 +2,6 @@
 // within the magnitudes asked, and printing them in order.
 #include "db/find.h"
 
-#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdio>
@@ -17,7 +16,7 @@
 #include "db/findings.h"
 #include "db/region.h"
 #include "db/separation.h"
-#include "db/star_csv.h"
+#include "db/star_format.h"
 #include "db/star_order.h"
 #include "db/zone_reader.h"
 
@@ -25,6 +24,7 @@ namespace ucac2 {
 namespace {
 
 constexpr const char* kSortFailure = "cannot be made or written to sort the stars found";
+constexpr std::size_t kOutputChunk = std::size_t{1} << 16;  // written out at a time
 constexpr const char* kNoSortFolder =
     "the folder for temporary files does not exist; the stars found cannot be sorted";
 
@@ -123,38 +123,35 @@ bool ReadHour(const std::string& db, EntryBlock& entries, int hour, RegionKind k
   return true;
 }
 
-/// The lines on their way out, and the plan that places and measures each star.
+/// Stars written out a buffer at a time, and the plan that places and measures each one.
 struct FoundOutput {
-  StarCsvOutput csv;
+  TableLayout layout;
   const Plan* plan = nullptr;
+  bool cone = false;
+  std::string buffer;
+  bool failed = false;  // a write failed
+
+  bool Flush() {
+    if (!buffer.empty() && std::fwrite(buffer.data(), 1, buffer.size(), stdout) != buffer.size()) {
+      failed = true;
+    }
+    buffer.clear();
+    return !failed;
+  }
 };
 
 void EmitStar(void* context, const KeyedStar& star) {
   auto& found = *static_cast<FoundOutput*>(context);
-  StarCsvOutput& out = found.csv;
   const Plan& plan = *found.plan;
   std::int32_t ra = 0, dec = 0;
   StarPosition(plan, star.entry, &ra, &dec);
-  const double distance =
-      out.with_distance ? ConeDistance(plan, ra, dec) * kArcsecondsPerRadian : 0.0;
-  if (!plan.moved) {
-    WriteStarLine(out, star.entry, distance);
-    return;
-  }
-  // The line of the star where it stands at the epoch, then where it stood at J2000.0.
-  std::uint8_t moved[kEntrySize];
-  std::copy(star.entry, star.entry + kEntrySize, moved);
-  StoreLE32(moved + kIdentifierSize + kRightAscensionOffset, ra);
-  StoreLE32(moved + kIdentifierSize + kDeclinationOffset, dec);
-  if (out.used + kMaxStarLineSize > out.buffer.size()) FlushStarLines(out);
-  char* line = out.buffer.data() + out.used;
-  std::size_t size = FormatStarLine(moved, out.with_distance, distance, line) - 1;  // its "\n"
-  size += FormatDegreesColumn(LoadLE32(star.entry + kIdentifierSize + kRightAscensionOffset),
-                              line + size);
-  size +=
-      FormatDegreesColumn(LoadLE32(star.entry + kIdentifierSize + kDeclinationOffset), line + size);
-  line[size++] = '\n';
-  out.used += size;
+  // At another epoch the star is printed where the region was tested: whole milliarcseconds.
+  StarRow row;
+  row.entry = star.entry;
+  row.at = {static_cast<double>(ra), static_cast<double>(dec)};
+  if (found.cone) row.distance_arcsec = ConeDistance(plan, ra, dec) * kArcsecondsPerRadian;
+  AppendStarRow(found.layout, row, found.buffer);
+  if (found.buffer.size() >= kOutputChunk) found.Flush();
 }
 
 }  // namespace
@@ -174,16 +171,19 @@ int FindStars(const std::string& db, const Region& region, const FindQuery& quer
   }
   FoundOutput out;
   out.plan = &plan;
-  out.csv.with_distance = region.kind == RegionKind::kCone;
-  std::string header = StarCsvHeader(out.csv.with_distance);
-  if (plan.moved) header.insert(header.size() - 1, ",ra_j2000,dec_j2000");
-  std::fputs(header.c_str(), stdout);
+  out.cone = region.kind == RegionKind::kCone;
+  out.layout.format = query.format;
+  out.layout.at_epoch = plan.moved;
+  out.layout.epoch_years = plan.years;
+  if (out.cone) out.layout.distance_name = "dist_arcsec";
+  AppendTableHead(out.layout, out.buffer);
   if (!EmitInOrder(order, EmitStar, &out)) {
-    FlushStarLines(out.csv);
+    out.Flush();
     ReportSortFailure(findings);
     return FindingsStatus(findings);
   }
-  if (!FlushStarLines(out.csv) || std::fflush(stdout) != 0) {
+  AppendTableTail(out.layout, out.buffer);
+  if (!out.Flush() || std::fflush(stdout) != 0) {
     Report(findings, "standard output", "cannot be written");
   }
   return FindingsStatus(findings);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "db/region.h"
+#include "db/star_format.h"
 
 namespace ucac2 {
 
@@ -22,12 +23,13 @@ struct FindQuery {
   std::int32_t mag_min = 0, mag_max = 0;  // u2r_mag bounds in hundredths, inclusive
   bool moved = false;  // positions at `years` after J2000.0: tested and printed there
   double years = 0;
+  StarFormat format = StarFormat::kCsv;
 };
 
-/// Prints on the standard output the CSV of the stars of `region` found in the database in
-/// folder `db`, within the query's magnitudes, in its order. A file that is missing, damaged
-/// or unreadable is reported on the standard error stream, and nothing is printed. Returns
-/// the exit status: 0, or 1 after an error.
+/// Prints on the standard output, in the query's format, the table of the stars of `region` found
+/// in the database in folder `db`, within the query's magnitudes, in its order. A file that is
+/// missing, damaged or unreadable is reported on the standard error stream, and nothing is printed.
+/// Returns the exit status: 0, or 1 after an error.
 int FindStars(const std::string& db, const Region& region, const FindQuery& query);
 
 }  // namespace ucac2

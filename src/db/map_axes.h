@@ -22,8 +22,8 @@ struct MapLayout {
   int text_scale = 1;  // screen pixels per pixel of the font
 };
 
-/// A position on the sky in milliarcseconds.
-struct SkyPosition {
+/// A marked position on the sky in milliarcseconds.
+struct MapMark {
   std::int32_t ra = 0;
   std::int32_t dec = 0;
 };
@@ -32,7 +32,7 @@ struct SkyPosition {
 struct MapDecor {
   bool labels = true;  // false: the bare plot, no margins
   std::string title;
-  std::vector<SkyPosition> marks;
+  std::vector<MapMark> marks;
   bool supplement = false;  // supplement stars drawn apart, in their own colour
 };
 

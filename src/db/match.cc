@@ -4,12 +4,14 @@
 #include "db/match.h"
 
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "base/file.h"
 #include "db/angles.h"
+#include "db/epoch.h"
 #include "db/match_search.h"
-#include "db/star_csv.h"
+#include "db/star_format.h"
 #include "db/targets.h"
 
 namespace ucac2 {
@@ -33,8 +35,8 @@ std::int64_t ReadFile(void* context, char* buffer, std::size_t size) {
   return ReadBytes(*static_cast<File*>(context), buffer, size);
 }
 
-/// The targets' output fields, one text per target in input order: in memory, then past
-/// kRowSpoolBytes in a temporary file.
+/// The targets' output fields, one record per target (each field its length, then its bytes) in
+/// input order: in memory, then past kRowSpoolBytes in a temporary file.
 struct RowSpool {
   std::string memory;
   File file;
@@ -56,11 +58,15 @@ void Flush(RowSpool& spool) {
   spool.memory.clear();
 }
 
-void Keep(RowSpool& spool, const std::string& row) {
+void AppendLengthAndBytes(std::string_view bytes, std::string& out) {
   std::uint8_t length[kLengthSize];
-  StoreLE32(length, static_cast<std::int32_t>(row.size()));
-  spool.memory.append(reinterpret_cast<const char*>(length), kLengthSize);
-  spool.memory += row;
+  StoreLE32(length, static_cast<std::int32_t>(bytes.size()));
+  out.append(reinterpret_cast<const char*>(length), kLengthSize);
+  out.append(bytes);
+}
+
+void Keep(RowSpool& spool, const std::string& row) {
+  AppendLengthAndBytes(row, spool.memory);
   if (spool.memory.size() >= kRowSpoolBytes) Flush(spool);
 }
 
@@ -106,8 +112,8 @@ struct Output {
     }
     buffer.clear();
   }
-  void Add(const std::string& text) {
-    buffer += text;
+  // After text was appended to the buffer.
+  void Wrote() {
     if (buffer.size() >= kIoChunk) Flush();
   }
 };
@@ -128,8 +134,8 @@ const char* RowProblem(RowStatus status) {
 /// What reading the targets leaves: how many were kept and where.
 struct TargetsRead {
   std::int64_t kept = 0;
-  std::string header;    // the output's header line
-  bool stopped = false;  // the table or a temporary file failed: nothing is printed
+  std::vector<std::string> header;  // the targets' column names
+  bool stopped = false;             // the table or a temporary file failed: nothing is printed
 };
 
 // Reads every row: a good one's fields go to the spool and its pieces to the sort; a bad one
@@ -155,10 +161,7 @@ TargetsRead ReadTargets(TableReader& table, const char* name, const MatchOptions
     return read;
   }
   const std::size_t columns = fields.size();
-  for (std::size_t i = 0; i < columns; ++i) {
-    if (i > 0) read.header += ',';
-    AppendCsvField(fields[i], read.header);
-  }
+  read.header = fields;
   std::string row;
   while ((status = ReadRow(table, fields)) != RowStatus::kEnd) {
     const long long line = table.row_line;
@@ -189,13 +192,11 @@ TargetsRead ReadTargets(TableReader& table, const char* name, const MatchOptions
       continue;
     }
     row.clear();
-    for (std::size_t i = 0; i < columns; ++i) {
-      if (i > 0) row += ',';
-      AppendCsvField(fields[i], row);
-    }
+    for (const std::string& field : fields) AppendLengthAndBytes(field, row);
     Keep(spool, row);
     if (spool.failed || !AddTargetPieces(pieces, read.kept, AngleMas(ra), AngleMas(dec),
-                                         options.radius_arcsec * kRadiansPerArcsecond)) {
+                                         options.radius_arcsec * kRadiansPerArcsecond,
+                                         Motion{options.moved, options.years})) {
       Report(findings, kRowFileName, "%s", kRowFailure);
       read.stopped = true;
       return read;
@@ -205,31 +206,59 @@ TargetsRead ReadTargets(TableReader& table, const char* name, const MatchOptions
   return read;
 }
 
+// Splits a kept row back into its fields; false when it is not as Keep wrote it.
+bool SplitRow(const std::string& row, std::vector<std::string_view>& fields) {
+  fields.clear();
+  for (std::size_t at = 0; at < row.size();) {
+    if (row.size() - at < kLengthSize) return false;
+    const auto size = static_cast<std::size_t>(static_cast<std::uint32_t>(
+        LoadLE32(reinterpret_cast<const std::uint8_t*>(row.data() + at))));
+    at += kLengthSize;
+    if (row.size() - at < size) return false;
+    fields.emplace_back(row.data() + at, size);
+    at += size;
+  }
+  return true;
+}
+
 // Prints every kept row beside its answers, in input order.
 bool PrintRows(const TargetsRead& read, const MatchOptions& options, RowSpool& spool,
                AnswerSort& answers, Output& out) {
-  std::string star_header = StarCsvHeader(false);
-  star_header.pop_back();
-  const std::string empty_star(
-      static_cast<std::size_t>(std::count(star_header.begin(), star_header.end(), ',')) + 2, ',');
-  out.Add(read.header + "," + star_header + ",sep_arcsec\n");
+  TableLayout layout;
+  layout.format = options.format;
+  layout.leading = read.header;
+  layout.distance_name = "sep_arcsec";
+  layout.at_epoch = options.moved;
+  layout.epoch_years = options.years;
+  AppendTableHead(layout, out.buffer);
   StartReadingBack(spool);
   MatchAnswer answer;
   int got = NextRecord(answers, &answer);
-  std::string row;
-  char line[kMaxStarLineSize];
+  std::string text;
+  StarRow row;
   for (std::int64_t target = 0; target < read.kept; ++target) {
-    if (got < 0 || !TakeRow(spool, row)) return false;
+    if (got < 0 || !TakeRow(spool, text) || !SplitRow(text, row.leading)) return false;
     bool printed = false;
     for (; got > 0 && answer.target == target; got = NextRecord(answers, &answer)) {
       if (printed && !options.all) continue;  // a farther star of another block
-      const std::size_t size =
-          FormatStarLine(answer.entry, true, answer.distance / kRadiansPerArcsecond, line);
-      out.Add(row + "," + std::string(line, size));
+      row.entry = answer.entry;
+      if (options.moved) {
+        std::int32_t ra = 0, dec = 0;
+        EntryPositionAtMas(answer.entry, options.years, &ra, &dec);
+        row.at = {static_cast<double>(ra), static_cast<double>(dec)};
+      }
+      row.distance_arcsec = answer.distance / kRadiansPerArcsecond;
+      AppendStarRow(layout, row, out.buffer);
+      out.Wrote();
       printed = true;
     }
-    if (!printed && options.unmatched) out.Add(row + empty_star + "\n");
+    if (!printed && options.unmatched) {
+      row.entry = nullptr;
+      AppendStarRow(layout, row, out.buffer);
+      out.Wrote();
+    }
   }
+  AppendTableTail(layout, out.buffer);
   return got >= 0;
 }
 
@@ -265,6 +294,7 @@ int MatchTargets(const std::string& targets, const MatchOptions& options, std::F
   search.mag_max_given = options.mag_max_given;
   search.mag_min = options.mag_min;
   search.mag_max = options.mag_max;
+  search.motion = {options.moved, options.years};
   AnswerSort answers;
   StartSort(answers, options.run);
   if (!SearchPieces(search, pieces, answers, findings)) return FindingsStatus(findings);

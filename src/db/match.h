@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+#include "db/star_format.h"
+
 namespace ucac2 {
 
 /// Pieces of targets (a target once per block its circle meets) sorted in memory at most by
@@ -26,11 +28,14 @@ struct MatchOptions {
   bool mag_min_given = false, mag_max_given = false;
   std::int32_t mag_min = 0, mag_max = 0;  // u2r_mag bounds in hundredths, inclusive
   std::size_t run = kDefaultMatchRun;     // records each sort holds in memory
+  StarFormat format = StarFormat::kCsv;
+  bool moved = false;  // stars compared and printed at `years` after J2000.0
+  double years = 0;
 };
 
 /// Matches the targets of the CSV or TSV table `targets` ("-": the standard input) and writes
-/// the result to `out`: each target's fields, then the star's as find prints them, then
-/// sep_arcsec, in the targets' order. A row that cannot be read is named on the standard
+/// the result to `out` in the options' format: each target's fields, then the star's as find prints
+/// them, then sep_arcsec, in the targets' order. A row that cannot be read is named on the standard
 /// error stream with its line number and left out. Returns the exit status: 0, or 1 after
 /// a finding.
 int MatchTargets(const std::string& targets, const MatchOptions& options, std::FILE* out);

@@ -11,6 +11,7 @@
 #include "base/sky.h"
 #include "base/zones.h"
 #include "db/block_window.h"
+#include "db/epoch.h"
 #include "db/separation.h"
 #include "db/zone_reader.h"
 
@@ -36,6 +37,19 @@ double ReachInRa(double dec, double radius) {
   if (radius_mas + kRoundingMas >= to_pole) return kFullCircleMas;
   const double sine = std::sin(radius) / std::sin(to_pole * kRadiansPerMas);
   return sine >= 1.0 ? kFullCircleMas : std::asin(sine) / kRadiansPerMas + kRoundingMas;
+}
+
+// How far a star's J2000.0 declination may lie from where it is compared, mas.
+double DeclinationMotion(const Motion& motion) {
+  return motion.moved ? DeclinationReachMas(motion.years) : 0.0;
+}
+
+// How far a star's J2000.0 right ascension may lie from where it is compared, for a circle
+// of `radius` radians at declination `dec`, mas.
+double RightAscensionMotion(const Motion& motion, double dec, double radius) {
+  if (!motion.moved) return 0.0;
+  return RightAscensionReachMas(
+      motion.years, std::fabs(dec) + radius / kRadiansPerMas + DeclinationMotion(motion));
 }
 
 /// A batch of pieces of one block, with what the sweep keeps for each.
@@ -85,8 +99,15 @@ void SweepEntries(void* context, const std::uint8_t* entries, std::size_t count,
   if (file_start) sweep.next = sweep.first;
   for (std::size_t i = 0; i < count && !sweep.failed; ++i) {
     const std::uint8_t* entry = entries + i * kEntrySize;
+    // The blocks stand in J2000.0 order; a star is compared where it stands at the epoch.
     const double ra = LoadLE32(entry + kIdentifierSize + kRightAscensionOffset);
-    const double dec = LoadLE32(entry + kIdentifierSize + kDeclinationOffset);
+    double at_ra = ra, at_dec = LoadLE32(entry + kIdentifierSize + kDeclinationOffset);
+    if (search.motion.moved) {
+      std::int32_t moved_ra = 0, moved_dec = 0;
+      EntryPositionAtMas(entry, search.motion.years, &moved_ra, &moved_dec);
+      at_ra = moved_ra;
+      at_dec = moved_dec;
+    }
     while (sweep.next < sweep.last && pieces[sweep.next].ra < ra - sweep.reach) ++sweep.next;
     if (search.mag_min_given || search.mag_max_given) {
       const std::int32_t mag =
@@ -98,8 +119,8 @@ void SweepEntries(void* context, const std::uint8_t* entries, std::size_t count,
       }
     }
     for (std::size_t t = sweep.next; t < sweep.last && pieces[t].ra <= ra + sweep.reach; ++t) {
-      if (std::fabs(pieces[t].dec - dec) > radius_mas + kRoundingMas) continue;
-      const double distance = Separation(sweep.batch.directions[t], ra, dec);
+      if (std::fabs(pieces[t].dec - at_dec) > radius_mas + kRoundingMas) continue;
+      const double distance = Separation(sweep.batch.directions[t], at_ra, at_dec);
       if (distance <= search.radius) Consider(sweep, t, entry, distance);
     }
   }
@@ -107,15 +128,16 @@ void SweepEntries(void* context, const std::uint8_t* entries, std::size_t count,
 
 // The window of the cluster of targets [first, last) of the batch.
 SkyWindow ClusterWindow(const Batch& batch, std::size_t first, std::size_t last, double radius,
-                        double* reach) {
+                        const Motion& motion, double* reach) {
   double dec_low = batch.pieces[first].dec, dec_high = dec_low, widest = 0;
   for (std::size_t t = first; t < last; ++t) {
-    dec_low = std::min(dec_low, batch.pieces[t].dec);
-    dec_high = std::max(dec_high, batch.pieces[t].dec);
-    widest = std::max(widest, ReachInRa(batch.pieces[t].dec, radius));
+    const double dec = batch.pieces[t].dec;
+    dec_low = std::min(dec_low, dec);
+    dec_high = std::max(dec_high, dec);
+    widest = std::max(widest, ReachInRa(dec, radius) + RightAscensionMotion(motion, dec, radius));
   }
   *reach = widest;
-  const double radius_mas = radius / kRadiansPerMas + kRoundingMas;
+  const double radius_mas = radius / kRadiansPerMas + kRoundingMas + DeclinationMotion(motion);
   SkyWindow window;
   window.dec_low = static_cast<std::int64_t>(std::floor(dec_low - radius_mas));
   window.dec_high = static_cast<std::int64_t>(std::ceil(dec_high + radius_mas));
@@ -147,7 +169,8 @@ bool SearchBatch(const MatchSearch& search, Batch& batch, ZoneReader& zone, Entr
       ++last;
     }
     Sweep sweep{search, batch, answers, first, last, first};
-    const SkyWindow window = ClusterWindow(batch, first, last, search.radius, &sweep.reach);
+    const SkyWindow window =
+        ClusterWindow(batch, first, last, search.radius, search.motion, &sweep.reach);
     if (!ReadWindow(zone, entries, batch.band, window, SweepEntries, &sweep)) {
       Report(findings, zone.path.c_str(), "cannot be read");
       return false;
@@ -184,14 +207,16 @@ bool AnswerBefore(const MatchAnswer& a, const MatchAnswer& b) {
   return LoadLE32(a.entry) < LoadLE32(b.entry);
 }
 
-bool AddTargetPieces(PieceSort& pieces, std::int64_t target, double ra, double dec, double radius) {
-  const double radius_mas = radius / kRadiansPerMas + kZoneMarginMas;
+bool AddTargetPieces(PieceSort& pieces, std::int64_t target, double ra, double dec, double radius,
+                     const Motion& motion) {
+  const double radius_mas = radius / kRadiansPerMas + kZoneMarginMas + DeclinationMotion(motion);
   const double north = dec + radius_mas;
   const double south = dec - radius_mas;
   const int first_band = std::max(0, static_cast<int>(std::floor((kPoleMas - north) / kBandMas)));
   const int last_band =
       std::min(kBands - 1, static_cast<int>(std::floor((kPoleMas - south) / kBandMas)));
-  const double reach = ReachInRa(dec, radius) + kZoneMarginMas;
+  const double reach =
+      ReachInRa(dec, radius) + RightAscensionMotion(motion, dec, radius) + kZoneMarginMas;
   int first_hour = 0;
   int last_hour = kHourZones - 1;
   if (reach < kHalfCircleMas) {

@@ -33,6 +33,12 @@ bool AnswerBefore(const MatchAnswer& a, const MatchAnswer& b);
 using PieceSort = SpillSort<TargetPiece, PieceBefore>;
 using AnswerSort = SpillSort<MatchAnswer, AnswerBefore>;
 
+/// Stars moved by their proper motion to `years` after J2000.0 when `moved`.
+struct Motion {
+  bool moved = false;
+  double years = 0;
+};
+
 /// What the search looks for.
 struct MatchSearch {
   std::string db;
@@ -40,11 +46,14 @@ struct MatchSearch {
   bool all = false;   // every star within the radius, not the nearest of each block only
   bool mag_min_given = false, mag_max_given = false;
   std::int32_t mag_min = 0, mag_max = 0;  // hundredths of a magnitude, inclusive
+  Motion motion;  // targets compared with the stars where they stand at that epoch
 };
 
 /// Adds a piece of target `target` at (`ra`, `dec`) mas for every block its circle of
-/// `radius` radians can meet. False when the sort failed.
-bool AddTargetPieces(PieceSort& pieces, std::int64_t target, double ra, double dec, double radius);
+/// `radius` radians can meet, widened by how far a star can move under `motion`. False when
+/// the sort failed.
+bool AddTargetPieces(PieceSort& pieces, std::int64_t target, double ra, double dec, double radius,
+                     const Motion& motion);
 
 /// Reads the blocks of every piece and adds to `answers` each star found: within the radius,
 /// every one when `search.all`, otherwise the nearest of each piece. False, after a finding,

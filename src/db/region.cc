@@ -187,10 +187,7 @@ void StarPosition(const Plan& plan, const std::uint8_t* entry, std::int32_t* ra,
     *dec = LoadLE32(entry + kIdentifierSize + kDeclinationOffset);
     return;
   }
-  const SkyPosition at = EntryPositionAt(entry, plan.years);
-  const auto rounded_ra = static_cast<std::int32_t>(std::llround(at.ra_mas));
-  *ra = rounded_ra == kFullCircleMas ? 0 : rounded_ra;
-  *dec = static_cast<std::int32_t>(std::llround(at.dec_mas));
+  EntryPositionAtMas(entry, plan.years, ra, dec);
 }
 
 // The star's place in a box's order: milliarcseconds eastward from the first edge.

@@ -160,7 +160,7 @@ bool WriteSkyMap(SkyMap& map, const std::string& path, const MapDecor& decor, Fi
       ScalePixel(ScaleAt(map.counts[at], densest), grid, pixel);
     }
   }
-  for (const SkyPosition& mark : decor.marks) {
+  for (const MapMark& mark : decor.marks) {
     int x = 0, y = 0;
     if (SkyPixel(map.width, mark.ra, mark.dec, &x, &y)) DrawMark(canvas, layout, x, y);
   }

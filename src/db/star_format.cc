@@ -165,7 +165,7 @@ struct RowWriter {
   void Finish() { out += layout.format == StarFormat::kVotable ? "</TR>\n" : "\n"; }
 };
 
-// The star's cells: identifier, fields, J2000.0 position at another epoch, distance.
+// The star's cells: identifier, fields, distance, J2000.0 position at another epoch.
 void AppendStarCells(const StarRow& row, RowWriter& writer) {
   const TableLayout& layout = writer.layout;
   const std::uint8_t* entry = row.entry;
@@ -198,16 +198,16 @@ void AppendStarCells(const StarRow& row, RowWriter& writer) {
     }
     writer.Number(cell.View());
   }
-  if (layout.at_epoch) {
-    cell.Degrees(std::int64_t{LoadLE32(record + kRightAscensionOffset)});
-    writer.Number(cell.View());
-    cell.Degrees(std::int64_t{LoadLE32(record + kDeclinationOffset)});
-    writer.Number(cell.View());
-  }
   if (!layout.distance_name.empty()) {
     cell.Fixed(
         std::llround(row.distance_arcsec * static_cast<double>(PowerOfTen(kDistanceDecimals))),
         kDistanceDecimals);
+    writer.Number(cell.View());
+  }
+  if (layout.at_epoch) {
+    cell.Degrees(std::int64_t{LoadLE32(record + kRightAscensionOffset)});
+    writer.Number(cell.View());
+    cell.Degrees(std::int64_t{LoadLE32(record + kDeclinationOffset)});
     writer.Number(cell.View());
   }
 }
@@ -262,12 +262,12 @@ void AppendVotableHead(const TableLayout& layout, std::string& out) {
                  kFieldUcds[i].ucd},
                 out, field.form == FieldForm::kDegrees ? kSystemId : nullptr);
   }
+  if (!layout.distance_name.empty()) {
+    AppendField({layout.distance_name.c_str(), "double", "arcsec", "pos.angDistance"}, out);
+  }
   if (layout.at_epoch) {
     AppendField(kRaJ2000, out, kJ2000SystemId);
     AppendField(kDecJ2000, out, kJ2000SystemId);
-  }
-  if (!layout.distance_name.empty()) {
-    AppendField({layout.distance_name.c_str(), "double", "arcsec", "pos.angDistance"}, out);
   }
   out += "<DATA><TABLEDATA>\n";
 }
@@ -326,11 +326,11 @@ void AppendTableHead(const TableLayout& layout, std::string& out) {
       for (const std::string& name : layout.leading) writer.Text(name);
       writer.Number(kIdColumn.name);
       for (const RecordField& field : kRecordFields) writer.Number(field.name);
+      if (!layout.distance_name.empty()) writer.Text(layout.distance_name);
       if (layout.at_epoch) {
         writer.Number(kRaJ2000.name);
         writer.Number(kDecJ2000.name);
       }
-      if (!layout.distance_name.empty()) writer.Text(layout.distance_name);
       writer.Finish();
       return;
     }

@@ -18,9 +18,9 @@ enum class StarFormat { kCsv, kTsv, kVotable, kDs9 };
 bool ParseStarFormat(std::string_view name, StarFormat* format);
 
 /// The columns of a table: `leading` text columns (named as given), the identifier and the
-/// record's fields, then `ra_j2000` and `dec_j2000` when `at_epoch` (the star's `ra` and
-/// `dec` then being its position at `epoch_years` after J2000.0), then the distance column
-/// `distance_name` in arcseconds (none when empty, e.g. "dist_arcsec" or "sep_arcsec").
+/// record's fields, then the distance column `distance_name` in arcseconds (none when empty,
+/// e.g. "dist_arcsec" or "sep_arcsec"), then `ra_j2000` and `dec_j2000` when `at_epoch` (the
+/// star's `ra` and `dec` then being its position at `epoch_years` after J2000.0).
 struct TableLayout {
   StarFormat format = StarFormat::kCsv;
   std::vector<std::string> leading;

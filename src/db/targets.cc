@@ -165,17 +165,4 @@ void FindPositionColumns(const std::vector<std::string>& header, int* ra, int* d
   }
 }
 
-void AppendCsvField(const std::string& field, std::string& out) {
-  if (field.find_first_of(",\"\r\n") == std::string::npos) {
-    out += field;
-    return;
-  }
-  out += kQuote;
-  for (const char c : field) {
-    if (c == kQuote) out += kQuote;
-    out += c;
-  }
-  out += kQuote;
-}
-
 }  // namespace ucac2

@@ -52,8 +52,4 @@ void FindPositionColumns(const std::vector<std::string>& header, int* ra, int* d
 /// `text` without its leading and trailing blanks.
 std::string Trimmed(const std::string& text);
 
-/// Appends `field` to `out` as a CSV field: in double quotes, its quotes doubled, when it
-/// holds a comma, a quote or a line end.
-void AppendCsvField(const std::string& field, std::string& out);
-
 }  // namespace ucac2

@@ -5,6 +5,8 @@
 #include <CLI/CLI.hpp>
 #include <cstdint>
 
+#include "db/star_format.h"
+
 namespace ucac2 {
 
 void AddCheckCatalogCommand(CLI::App& app, int& status);
@@ -25,6 +27,10 @@ void AddMagnitudeOptions(CLI::App& command, MagnitudeOptions& mags);
 /// The bounds in hundredths of a magnitude, inclusive; a usage error when min is above max.
 void ApplyMagnitudes(const MagnitudeOptions& mags, bool* min_given, std::int32_t* min,
                      bool* max_given, std::int32_t* max);
+
+/// Adds --format csv|tsv|votable|ds9 to `command`, read into `format` (a usage error on any
+/// other name).
+void AddFormatOption(CLI::App& command, StarFormat& format);
 
 /// The whole command line of ucac2db: its name, description, version flag and subcommands.
 void DescribeDbCommandLine(CLI::App& app, int& status);

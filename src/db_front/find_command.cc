@@ -23,6 +23,7 @@ struct FindOptions {
   bool nearest = false;
   std::string epoch;
   MagnitudeOptions mags;
+  StarFormat format = StarFormat::kCsv;
 };
 
 constexpr double kHundredths = 100.0;
@@ -92,6 +93,7 @@ FindQuery ReadQuery(const FindOptions& options, RegionKind kind) {
   }
   ApplyMagnitudes(options.mags, &query.mag_min_given, &query.mag_min, &query.mag_max_given,
                   &query.mag_max);
+  query.format = options.format;
   return query;
 }
 
@@ -114,12 +116,27 @@ void ApplyMagnitudes(const MagnitudeOptions& mags, bool* min_given, std::int32_t
   }
 }
 
+void AddFormatOption(CLI::App& command, StarFormat& format) {
+  command
+      .add_option_function<std::string>(
+          "--format",
+          [&format](const std::string& name) {
+            if (!ParseStarFormat(name, &format)) {
+              throw CLI::ValidationError("--format",
+                                         "'" + name + "' is not csv, tsv, votable or ds9");
+            }
+          },
+          "how the stars are written: csv (the default), tsv, votable or ds9 regions")
+      ->option_text("FORMAT");
+}
+
 void AddFindCommand(CLI::App& app, int& status) {
   auto options = std::make_shared<FindOptions>();
   CLI::App* find = app.add_subcommand(
       "find",
       "Prints the stars of a cone (--ra, --dec and --radius) or of a box (--box) of the sky as "
-      "CSV, one star a line after a header line: its number (id), ra and dec in degrees, every "
+      "CSV (or as --format says), one star a line after a header line: its number (id), ra and dec "
+      "in degrees, every "
       "other item of its record in its own unit, and for a cone dist_arcsec, the distance from "
       "the centre. A cone's stars come by distance, a box's by right ascension from RA1; equal "
       "places by number. Angles are decimal degrees (no exponent), or hh:mm:ss.s for a right "
@@ -152,6 +169,7 @@ void AddFindCommand(CLI::App& app, int& status) {
                    "testing and printing them; ra_j2000 and dec_j2000 are added")
       ->option_text("YEAR");
   AddMagnitudeOptions(*find, options->mags);
+  AddFormatOption(*find, options->format);
   find->callback([options, find, &status] {
     options->mags.min_given = find->count("--mag-min") > 0;
     options->mags.max_given = find->count("--mag-max") > 0;

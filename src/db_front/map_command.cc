@@ -31,7 +31,7 @@ MapDecor ReadDecor(const MapOptions& options) {
   decor.labels = !options.no_labels;
   decor.supplement = options.supplement;
   for (std::size_t i = 0; i + 1 < options.marks.size(); i += 2) {
-    SkyPosition mark;
+    MapMark mark;
     mark.ra = static_cast<std::int32_t>(
         FloorMas(ReadAngleOption("--mark", options.marks[i], AngleKind::kRightAscension)));
     mark.dec = static_cast<std::int32_t>(

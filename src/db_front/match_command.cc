@@ -1,8 +1,9 @@
-// The match subcommand: a list of targets against the database, printed as CSV.
+// The match subcommand: a list of targets against the database, printed as a table.
 #include <cmath>
 #include <memory>
 #include <string>
 
+#include "db/epoch.h"
 #include "db/match.h"
 #include "db_front/commands.h"
 #include "db_front/options.h"
@@ -13,6 +14,7 @@ void AddMatchCommand(CLI::App& app, int& status) {
   auto options = std::make_shared<MatchOptions>();
   auto targets = std::make_shared<std::string>();
   auto mags = std::make_shared<MagnitudeOptions>();
+  auto epoch = std::make_shared<std::string>();
   CLI::App* match = app.add_subcommand(
       "match",
       "Finds for each target of a CSV or TSV table (a header line, then one target a line) "
@@ -43,7 +45,20 @@ void AddMatchCommand(CLI::App& app, int& status) {
   match->add_flag("--unmatched", options->unmatched,
                   "print the targets without a star too, with empty star columns");
   AddMagnitudeOptions(*match, *mags);
-  match->callback([options, targets, mags, match, &status] {
+  AddFormatOption(*match, options->format);
+  match
+      ->add_option("--epoch", *epoch,
+                   "compare the targets with the stars moved by their proper motion to this "
+                   "epoch (2026.9, say); ra_j2000 and dec_j2000 are added")
+      ->type_name("YEAR");
+  match->callback([options, targets, mags, epoch, match, &status] {
+    if (!epoch->empty()) {
+      options->moved = true;
+      if (!ParseEpoch(epoch->c_str(), &options->years)) {
+        throw CLI::ValidationError("--epoch",
+                                   "'" + *epoch + "' is not an epoch, a year from 1000 to 3000");
+      }
+    }
     mags->min_given = match->count("--mag-min") > 0;
     mags->max_given = match->count("--mag-max") > 0;
     if (!(options->radius_arcsec > 0 && options->radius_arcsec <= kMaxMatchRadius)) {
