@@ -7,6 +7,8 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+// windows.h makes ReplaceFile a macro for ReplaceFileW, which would rename ours here alone.
+#undef ReplaceFile
 
 #include <cstdlib>
 #include <cwchar>
