@@ -21,8 +21,9 @@ if(WIN32)
     list(GET pair 1 target)
     file(READ ${PROJECT_SOURCE_DIR}/${source} text)
     string(REPLACE "\r\n" "\n" text "${text}")
-    string(REPLACE "\n" "\r\n" text "${text}")
-    file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/${target} CONTENT "${text}" @ONLY)
+    # Written only when it changes; its line ends made CR LF on the way.
+    file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/${target} CONTENT "${text}" @ONLY
+         NEWLINE_STYLE CRLF)
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${source})
     install(FILES ${PROJECT_BINARY_DIR}/${target} DESTINATION .)
   endforeach()
