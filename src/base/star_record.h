@@ -26,6 +26,12 @@ inline std::int32_t LoadLE32(const std::uint8_t* p) {
   return static_cast<std::int32_t>(u);
 }
 
+/// The entry's u2r_mag in hundredths of a magnitude (a little-endian 16-bit signed field).
+inline std::int32_t EntryMagnitude(const std::uint8_t* entry) {
+  const std::uint8_t* p = entry + kIdentifierSize + kMagnitudeOffset;
+  return static_cast<std::int16_t>(p[0] | (p[1] << 8));
+}
+
 /// Writes a 32-bit signed integer little-endian.
 inline void StoreLE32(std::uint8_t* p, std::int32_t value) {
   const auto u = static_cast<std::uint32_t>(value);

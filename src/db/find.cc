@@ -81,9 +81,7 @@ void VisitEntries(void* context, const std::uint8_t* entries, std::size_t count,
       continue;
     }
     const FindQuery& query = visit.query;
-    const std::int32_t mag =
-        static_cast<std::int16_t>(entry[kIdentifierSize + kMagnitudeOffset] |
-                                  (entry[kIdentifierSize + kMagnitudeOffset + 1] << 8));
+    const std::int32_t mag = EntryMagnitude(entry);
     if ((query.mag_min_given && mag < query.mag_min) ||
         (query.mag_max_given && mag > query.mag_max)) {
       continue;

@@ -110,9 +110,7 @@ void SweepEntries(void* context, const std::uint8_t* entries, std::size_t count,
     }
     while (sweep.next < sweep.last && pieces[sweep.next].ra < ra - sweep.reach) ++sweep.next;
     if (search.mag_min_given || search.mag_max_given) {
-      const std::int32_t mag =
-          static_cast<std::int16_t>(entry[kIdentifierSize + kMagnitudeOffset] |
-                                    (entry[kIdentifierSize + kMagnitudeOffset + 1] << 8));
+      const std::int32_t mag = EntryMagnitude(entry);
       if ((search.mag_min_given && mag < search.mag_min) ||
           (search.mag_max_given && mag > search.mag_max)) {
         continue;
