@@ -51,7 +51,13 @@ check "ucac2.exe and ucac2db.exe import only KERNEL32 and msvcrt" \
 S=$(mktemp -d /tmp/ucac2-wine.XXXXXX)
 export WINEPREFIX=$S/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko
 unset DISPLAY WAYLAND_DISPLAY
+# wineboot returns before the prefix has settled: a program started too soon gets wine's own
+# "configuration ... has been updated" on its stderr. Wait for every wine process to end, then
+# run one program to the end, before anything is compared.
 wine wineboot -i >"$S/wineboot.log" 2>&1
+wineserver -w
+wine cmd /c exit >>"$S/wineboot.log" 2>&1
+wineserver -w
 check "wine prefix created" test -d "$WINEPREFIX/drive_c/windows"
 [ "$FAILED" = 0 ] || exit
 
