@@ -580,8 +580,8 @@ TEST(FindFields, EveryFieldInItsUnit) {
   EXPECT_EQ(elsewhere.out, SplitLines(run.out)[0] + ",dist_arcsec\n");
 }
 
-// More stars than memory holds go through a temporary file; a folder for it that does not
-// exist is named, and nothing is printed.
+// More stars (or target rows) than memory holds go through a temporary file; a folder for it
+// that does not exist is named, and nothing is printed.
 TEST(FindFields, MissingTemporaryFolderIsNamed) {
   ScopedTempDir tmp;
   MakeCatalog(tmp.path() / "cat", "--stars 160000 --bss 0");
@@ -595,6 +595,17 @@ TEST(FindFields, MissingTemporaryFolderIsNamed) {
   EXPECT_EQ(run.err, folder +
                          ": the folder for temporary files does not exist; the stars found "
                          "cannot be sorted\n");
+  // match keeps its targets' rows there past a megabyte.
+  std::string targets = "name,ra,dec\n";
+  for (int i = 0; i < 1100; ++i) targets += std::string(1000, 'x') + ",10,20\n";
+  WriteFileBytes(tmp.path() / "db" / "t.csv", targets);
+  const RunResult match =
+      RunProgram(UCAC2DB_EXE, {"match", "t.csv"}, tmp.path() / "db", {"TMPDIR=" + folder});
+  EXPECT_EQ(match.status, 1);
+  EXPECT_EQ(match.out, "");
+  EXPECT_EQ(
+      match.err,
+      folder + ": the folder for temporary files does not exist; the targets cannot be sorted\n");
 }
 
 // The first stars by key then identifier, whatever the limit and however many runs the

@@ -23,20 +23,8 @@
 namespace ucac2 {
 namespace {
 
-constexpr const char* kSortFailure = "cannot be made or written to sort the stars found";
 constexpr std::size_t kOutputChunk = std::size_t{1} << 16;  // written out at a time
-constexpr const char* kNoSortFolder =
-    "the folder for temporary files does not exist; the stars found cannot be sorted";
-
-// Names the folder the temporary file was to go in, which the user can mend.
-void ReportSortFailure(Findings& findings) {
-  const char* folder = TemporaryFolder();
-  if (!IsDirectory(folder)) {
-    Report(findings, folder, "%s", kNoSortFolder);
-  } else {
-    Report(findings, (std::string("temporary file in ") + folder).c_str(), "%s", kSortFailure);
-  }
-}
+constexpr const char* kSorted = "the stars found";
 
 /// What a window's entries go through: the region's exact test, then the order.
 struct BlockVisit {
@@ -101,7 +89,7 @@ bool ReadBlock(ZoneReader& zone, EntryBlock& entries, int hour, int band, Region
       return false;
     }
     if (visit.failed) {
-      ReportSortFailure(findings);
+      ReportTemporaryFileFailure(findings, kSorted);
       return false;
     }
   }
@@ -177,7 +165,7 @@ int FindStars(const std::string& db, const Region& region, const FindQuery& quer
   AppendTableHead(out.layout, out.buffer);
   if (!EmitInOrder(order, EmitStar, &out)) {
     out.Flush();
-    ReportSortFailure(findings);
+    ReportTemporaryFileFailure(findings, kSorted);
     return FindingsStatus(findings);
   }
   AppendTableTail(out.layout, out.buffer);

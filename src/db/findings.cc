@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "base/file.h"
 #include "db/progress.h"
 
 namespace ucac2 {
@@ -55,6 +56,17 @@ void FinishFile(FileFindings& file) {
   if (file.unprinted == 0) return;
   Note("%s: findings not shown: %lld", file.name.c_str(), static_cast<long long>(file.unprinted));
   file.unprinted = 0;
+}
+
+void ReportTemporaryFileFailure(Findings& findings, const char* what) {
+  const char* folder = TemporaryFolder();
+  if (!IsDirectory(folder)) {
+    Report(findings, folder, "the folder for temporary files does not exist; %s cannot be sorted",
+           what);
+  } else {
+    Report(findings, (std::string("temporary file in ") + folder).c_str(),
+           "cannot be made or written to sort %s", what);
+  }
 }
 
 }  // namespace ucac2

@@ -30,6 +30,10 @@ const char* FindingsWord(std::int64_t count);
 /// The exit status of a check: 0 when nothing was found, 1 otherwise.
 inline int FindingsStatus(const Findings& findings) { return findings.total == 0 ? 0 : 1; }
 
+/// Reports that a temporary file could not be made, written or read back, naming the folder
+/// it was to go in, which the user can mend. `what` is what it was to sort ("the stars found").
+void ReportTemporaryFileFailure(Findings& findings, const char* what);
+
 /// At most this many findings of one file are printed.
 inline constexpr int kPrintedPerFile = 10;
 

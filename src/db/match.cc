@@ -23,8 +23,6 @@ constexpr std::size_t kIoChunk = std::size_t{1} << 16;
 constexpr std::size_t kLengthSize = 4;
 constexpr const char* kStandardInput = "-";
 constexpr const char* kStandardInputName = "standard input";
-constexpr const char* kRowFileName = "temporary file";
-constexpr const char* kRowFailure = "cannot be made, written or read to keep the targets' rows";
 
 std::int64_t ReadStandardInput(void* /*context*/, char* buffer, std::size_t size) {
   const std::size_t got = std::fread(buffer, 1, size, stdin);
@@ -197,7 +195,7 @@ TargetsRead ReadTargets(TableReader& table, const char* name, const MatchOptions
     if (spool.failed || !AddTargetPieces(pieces, read.kept, AngleMas(ra), AngleMas(dec),
                                          options.radius_arcsec * kRadiansPerArcsecond,
                                          Motion{options.moved, options.years})) {
-      Report(findings, kRowFileName, "%s", kRowFailure);
+      ReportTemporaryFileFailure(findings, kTargetsSorted);
       read.stopped = true;
       return read;
     }
@@ -301,7 +299,7 @@ int MatchTargets(const std::string& targets, const MatchOptions& options, std::F
   Output out{out_stream, {}};
   if (!PrintRows(read, options, spool, answers, out)) {
     out.Flush();
-    Report(findings, kRowFileName, "%s", kRowFailure);
+    ReportTemporaryFileFailure(findings, kTargetsSorted);
     return FindingsStatus(findings);
   }
   out.Flush();

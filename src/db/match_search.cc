@@ -26,8 +26,6 @@ constexpr double kRoundingMas = 1.0;
 constexpr std::size_t kBatchPieces = 1 << 14;
 // A cluster ends where the stars skipped by a new binary search would outnumber this.
 constexpr double kSkipWorthStars = 4096.0;
-constexpr const char* kSortFileName = "temporary file";
-constexpr const char* kSortFailure = "cannot be made or written to sort the targets";
 
 // How far in right ascension from its centre a circle at declination `dec` reaches, mas;
 // the full circle when it reaches a pole.
@@ -174,7 +172,7 @@ bool SearchBatch(const MatchSearch& search, Batch& batch, ZoneReader& zone, Entr
       return false;
     }
     if (sweep.failed) {
-      Report(findings, kSortFileName, "%s", kSortFailure);
+      ReportTemporaryFileFailure(findings, kTargetsSorted);
       return false;
     }
     first = last;
@@ -183,7 +181,7 @@ bool SearchBatch(const MatchSearch& search, Batch& batch, ZoneReader& zone, Entr
     if (!batch.found[t]) continue;
     batch.nearest[t].target = batch.pieces[t].target;
     if (!AddRecord(answers, batch.nearest[t])) {
-      Report(findings, kSortFileName, "%s", kSortFailure);
+      ReportTemporaryFileFailure(findings, kTargetsSorted);
       return false;
     }
   }
@@ -247,7 +245,7 @@ bool SearchPieces(const MatchSearch& search, PieceSort& pieces, AnswerSort& answ
   for (;;) {
     const int got = NextRecord(pieces, &piece);
     if (got < 0) {
-      Report(findings, kSortFileName, "%s", kSortFailure);
+      ReportTemporaryFileFailure(findings, kTargetsSorted);
       return false;
     }
     const bool other_block =

@@ -12,6 +12,9 @@
 
 namespace ucac2 {
 
+/// What a match's temporary files sort, as a failure of one names it.
+inline constexpr const char* kTargetsSorted = "the targets";
+
 /// A target within one block: `ra` taken around the circle to that block's hour's side.
 struct TargetPiece {
   std::int64_t block = 0;   // hour * kBands + band
