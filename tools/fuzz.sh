@@ -3,7 +3,7 @@
 # the executions, the coverage reached and whether it crashed.
 #
 # usage: tools/fuzz.sh [--time SECONDS] [--jobs N] [--fresh] [TARGET...]
-#   TARGET   angle, zone_head, database, catalog, command_line, db_command_line, ...
+#   TARGET   angle, zone_head, database, catalog, targets, command_line, db_command_line
 #            (default: every target built in build/fuzz/tests/fuzz)
 #   --time   seconds per target (default 60)
 #   --jobs   targets run side by side (default 1)

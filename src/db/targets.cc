@@ -116,8 +116,23 @@ RowStatus StartTable(TableReader& table, ByteSource source, void* context,
                      std::vector<std::string>& header) {
   table.source = source;
   table.context = context;
-  // The separator is a tab when the first line holds one, as far as one block shows it.
+  // The separator is a tab when the first line holds one, as far as one block shows it. A
+  // pipe hands out short reads: the block is topped up until it holds a line end.
   if (Peek(table) < 0) return table.failed ? RowStatus::kReadFailure : RowStatus::kEnd;
+  const auto filled_end = [&table] {
+    return table.buffer.begin() + static_cast<std::ptrdiff_t>(table.size);
+  };
+  while (table.size < table.buffer.size() &&
+         std::find(table.buffer.begin(), filled_end(), '\n') == filled_end()) {
+    const std::int64_t got = table.source(table.context, table.buffer.data() + table.size,
+                                          table.buffer.size() - table.size);
+    if (got <= 0) {
+      table.at_end = true;
+      table.failed = got < 0;
+      break;
+    }
+    table.size += static_cast<std::size_t>(got);
+  }
   if (table.size - table.position >= kByteOrderMarkSize &&
       std::equal(kByteOrderMark, kByteOrderMark + kByteOrderMarkSize,
                  table.buffer.data() + table.position)) {
