@@ -492,8 +492,8 @@ TEST_F(Find, MatchAgreesWithBruteForceNearest) {
 }
 
 // Rows that cannot be read are named with their line numbers and the others matched (status
-// 1); quoted fields come back quoted; a TSV's columns are found by their names, others by
-// --ra-col and --dec-col.
+// 1); quoted fields come back quoted; a TSV's columns are found by their names (a byte-order
+// mark before them skipped), others by --ra-col and --dec-col.
 TEST_F(Find, MatchTablesAsWritten) {
   WriteFileBytes(dir_->path() / "bad.csv",
                  "name,ra,dec\r\na,10,20\r\nb,10\nc,12h61m,5\ne,1,2,3\nf,\"1\"x,2\n"
@@ -511,10 +511,12 @@ TEST_F(Find, MatchTablesAsWritten) {
   EXPECT_EQ(lines[1].substr(0, 8), "a,10,20,");
   EXPECT_EQ(lines[2].substr(0, 30), "\"g, \"\"the\"\" star\",350,-20,,,,,");
 
-  WriteFileBytes(dir_->path() / "t.tsv", "Name\tRA_ICRS\tDE_ICRS\n12h\t12:57:36\t-15:12:00\n");
+  WriteFileBytes(dir_->path() / "t.tsv",
+                 "\xEF\xBB\xBFName\tRA_ICRS\tDE_ICRS\n12h\t12:57:36\t-15:12:00\n");
   const RunResult tsv = RunDb("match --db db t.tsv --all --radius 0.001", dir_->path());
   EXPECT_EQ(tsv.status, 0) << tsv.err;
-  EXPECT_EQ(SplitLines(tsv.out).size(), 3u);  // the two stars at one position
+  ASSERT_EQ(SplitLines(tsv.out).size(), 3u);  // the two stars at one position
+  EXPECT_EQ(SplitLines(tsv.out)[0].substr(0, 24), "Name,RA_ICRS,DE_ICRS,id,");  // no BOM
   WriteFileBytes(dir_->path() / "odd.csv", "name,alpha_deg,delta_deg\nx,194.4,-15.2\n");
   const RunResult odd = RunDb("match --db db odd.csv", dir_->path());
   EXPECT_EQ(odd.status, 1);
