@@ -69,6 +69,22 @@ Reparse ReparseKind(HANDLE handle) {
   return IsReparseTagNameSurrogate(tag.ReparseTag) ? Reparse::kLink : Reparse::kOther;
 }
 
+// What the file system knows of what `name` names (a link followed, a directory too), through
+// a handle opened for its attributes only, which reads nothing. False when it cannot be had;
+// `*open_error`, when asked, then holds the open's error (0 when the open succeeded), and
+// `*on_disk` whether it is a disk file rather than a device or pipe.
+bool AttributeInformation(const wchar_t* name, BY_HANDLE_FILE_INFORMATION* info,
+                          bool* on_disk = nullptr, DWORD* open_error = nullptr) {
+  const HANDLE handle = ::CreateFileW(name, FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (open_error != nullptr) *open_error = handle == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool known = ::GetFileInformationByHandle(handle, info) != 0;
+  if (on_disk != nullptr) *on_disk = ::GetFileType(handle) == FILE_TYPE_DISK;
+  ::CloseHandle(handle);
+  return known;
+}
+
 // Opens `path` for writing without following a symbolic link or junction standing at it: such
 // a name fails to open, as with O_NOFOLLOW. Other reparse points (cloud placeholders,
 // deduplicated files) are ordinary files to the user and open through their filter.
@@ -200,14 +216,8 @@ bool ReplaceFile(const char* from, const char* to) {
 
 bool QueryFileIdentity(const char* path, FileIdentity* identity) {
   const WideName name(path);
-  if (!name.valid()) return false;
-  const HANDLE handle = ::CreateFileW(name.get(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info;
-  const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
-  ::CloseHandle(handle);
-  if (!known) return false;
+  if (!name.valid() || !AttributeInformation(name.get(), &info)) return false;
   identity->volume = info.dwVolumeSerialNumber;
   identity->index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
   return true;
@@ -274,14 +284,10 @@ bool QueryFileSize(const char* path, std::int64_t* size) {
     return true;
   }
   // The attributes of a link are its own; like stat, give those of what it points to.
-  const HANDLE handle = ::CreateFileW(name.get(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info;
-  const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
-  ::CloseHandle(handle);
-  if (known) *size = JoinSize(info.nFileSizeHigh, info.nFileSizeLow);
-  return known;
+  if (!AttributeInformation(name.get(), &info)) return false;
+  *size = JoinSize(info.nFileSizeHigh, info.nFileSizeLow);
+  return true;
 }
 
 void RemoveFile(const char* path) {
@@ -316,20 +322,14 @@ bool IsSymbolicLink(const char* path) {
 PathKind QueryPathKind(const char* path, std::int64_t* size) {
   const WideName name(path);
   if (!name.valid()) return PathKind::kMissing;
-  // Opened for its attributes only, which reads nothing and follows a link to its target; a
-  // directory opens too, with FILE_FLAG_BACKUP_SEMANTICS, and is then told apart.
-  const HANDLE handle = ::CreateFileW(name.get(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    const DWORD error = ::GetLastError();
+  // A directory opens too, and is then told apart.
+  BY_HANDLE_FILE_INFORMATION info;
+  bool disk = false;
+  DWORD error = 0;
+  if (!AttributeInformation(name.get(), &info, &disk, &error)) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PathKind::kMissing
                                                                           : PathKind::kUnknown;
   }
-  BY_HANDLE_FILE_INFORMATION info;
-  const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
-  const bool disk = ::GetFileType(handle) == FILE_TYPE_DISK;
-  ::CloseHandle(handle);
-  if (!known) return PathKind::kUnknown;
   if (!disk || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return PathKind::kOther;
   *size = JoinSize(info.nFileSizeHigh, info.nFileSizeLow);
   return PathKind::kRegularFile;
@@ -339,13 +339,8 @@ PathKind QueryPathKind(const char* path, std::int64_t* size) {
 // than its name, so that a drive letter from subst, a junction, a short name or another letter
 // case all reach the same work files. False when the directory cannot be asked.
 bool LockName(const wchar_t* directory, wchar_t (&name)[64]) {
-  const HANDLE handle = ::CreateFileW(directory, FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info;
-  const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
-  ::CloseHandle(handle);
-  if (!known) return false;
+  if (!AttributeInformation(directory, &info)) return false;
   std::swprintf(name, 64, L"Local\\ucac2-%08lx-%08lx%08lx",
                 static_cast<unsigned long>(info.dwVolumeSerialNumber),
                 static_cast<unsigned long>(info.nFileIndexHigh),
