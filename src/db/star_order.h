@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "base/file.h"
 #include "base/star_record.h"
+#include "db/spill_sort.h"
 
 namespace ucac2 {
 
@@ -17,18 +17,19 @@ struct KeyedStar {
   std::uint8_t entry[kEntrySize] = {};
 };
 
+/// By key, then identifier.
+bool KeyedStarBefore(const KeyedStar& a, const KeyedStar& b);
+
 /// Stars held in memory at most by default: 8 MiB of them.
 inline constexpr std::size_t kDefaultHeldStars = (std::size_t{8} << 20) / sizeof(KeyedStar);
 
-/// The stars added so far, and where they are held.
+/// The stars added so far: the first `limit` in a heap when no more are wanted than memory
+/// holds, all of them in a spill sort otherwise.
 struct StarOrder {
-  std::int64_t limit = -1;  // only the first `limit` stars are wanted; -1: all
-  std::size_t capacity = 0;
-  bool keep_first_only = false;  // `held` is a heap of the first `limit` stars seen so far
-  bool failed = false;           // the temporary file could not be made or written
-  std::vector<KeyedStar> held;
-  File spill;
-  std::vector<std::int64_t> run_ends;  // in stars, one per sorted run in `spill`
+  std::int64_t limit = -1;       // only the first `limit` stars are wanted; -1: all
+  bool keep_first_only = false;  // `first` is a heap of the first `limit` stars seen so far
+  std::vector<KeyedStar> first;
+  SpillSort<KeyedStar, KeyedStarBefore> all;
 };
 
 /// Prepares `order` to take stars, of which only the first `limit` (-1: all) are wanted,
