@@ -410,6 +410,7 @@ TEST_F(Find, MatchAgreesWithBruteForceNearest) {
       const RunResult run = RunDb(args, dir_->path());
       ASSERT_EQ(run.status, 0) << run.err;
       std::map<std::size_t, std::vector<std::pair<std::int32_t, double>>> found;  // by target
+      std::map<std::size_t, int> lines;                                           // by target
       std::size_t last_target = 0;
       for (const std::string& line : SplitLines(run.out.substr(run.out.find('\n') + 1))) {
         const std::vector<std::string> f = SplitLines(line, ',');
@@ -418,6 +419,7 @@ TEST_F(Find, MatchAgreesWithBruteForceNearest) {
         last_target = t;
         EXPECT_EQ(f[1] + "," + f[2], targets[t].ra_text + "," + targets[t].dec_text);
         found[t];
+        ++lines[t];
         if (!f[3].empty()) {
           found[t].emplace_back(std::stoi(f[3]), std::stod(f[f.size() - (moved ? 3 : 1)]));
         }
@@ -434,6 +436,7 @@ TEST_F(Find, MatchAgreesWithBruteForceNearest) {
         EXPECT_EQ(found.count(t) > 0, all ? !within.empty() : true);
         const auto& printed = found[t];
         if (!all) {
+          EXPECT_EQ(lines[t], 1);  // --unmatched: every target once, matched or not
           ASSERT_LE(printed.size(), 1u);
           if (within.empty() || printed.empty()) {
             EXPECT_TRUE(within.empty() || within[0].first > kRadius - 1e-6) << printed.size();
