@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/always_inline.h"
+
 namespace ucac2 {
 
 inline constexpr int kRecordSize = 44;  // a StarRecord
@@ -127,7 +129,7 @@ inline constexpr RecordField kRecordFields[] = {
 };
 
 /// The stored integer of `field` in the record at `record`, plus_127 undone.
-inline std::int64_t FieldValue(const RecordField& field, const std::uint8_t* record) {
+UCAC2_ALWAYS_INLINE std::int64_t FieldValue(const RecordField& field, const std::uint8_t* record) {
   const std::uint8_t* p = record + field.offset;
   std::int64_t value = 0;
   if (field.width == 1) {

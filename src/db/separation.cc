@@ -56,7 +56,8 @@ double Separation(const SkyDirection& from, double ra_mas, double dec_mas) {
   const double east = dec.cosine * gap.sine;
   const double north = from.cos_dec * dec.sine - from.sin_dec * dec.cosine * gap.cosine;
   const double along = from.sin_dec * dec.sine + from.cos_dec * dec.cosine * gap.cosine;
-  return std::atan2(std::hypot(east, north), along);
+  // Both terms are at most 1: no overflow or underflow for hypot to guard against.
+  return std::atan2(std::sqrt(east * east + north * north), along);
 }
 
 double Separation(double ra1_mas, double dec1_mas, double ra2_mas, double dec2_mas) {

@@ -4,10 +4,13 @@
 // how cells, rows and the head around them are written.
 #include "db/star_format.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
+#include "base/always_inline.h"
 #include "base/catalog_files.h"
 #include "base/star_record.h"
 #include "db/text_escape.h"
@@ -73,51 +76,45 @@ constexpr Column kIdColumn{"id", "int", "", "meta.id;meta.main"};
 constexpr Column kRaJ2000{"ra_j2000", "double", "deg", "pos.eq.ra"};
 constexpr Column kDecJ2000{"dec_j2000", "double", "deg", "pos.eq.dec"};
 
-std::int64_t PowerOfTen(int exponent) {
+constexpr std::int64_t PowerOfTen(int exponent) {
   std::int64_t scale = 1;
   for (int i = 0; i < exponent; ++i) scale *= 10;
   return scale;
 }
 
-/// One number as text.
-struct Cell {
-  char text[kCellSize];
-  std::size_t size = 0;
+UCAC2_ALWAYS_INLINE char* WriteInteger(char* p, std::int64_t value) {
+  return std::to_chars(p, p + kCellSize, value).ptr;
+}
 
-  std::string_view View() const { return {text, size}; }
-
-  void Integer(std::int64_t value) {
-    size = static_cast<std::size_t>(std::to_chars(text, text + kCellSize, value).ptr - text);
+// `value` counts units of 10^-D: a constant divisor, which the compiler turns into a multiply.
+template <int D>
+UCAC2_ALWAYS_INLINE char* WriteFixedDigits(char* p, std::int64_t value) {
+  constexpr auto kScale = static_cast<std::uint64_t>(PowerOfTen(D));
+  std::uint64_t magnitude =
+      value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  if (value < 0) *p++ = '-';
+  p = std::to_chars(p, p + kCellSize, magnitude / kScale).ptr;
+  *p++ = '.';
+  magnitude %= kScale;
+  for (int i = D - 1; i >= 0; --i) {
+    p[i] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
   }
+  return p + D;
+}
 
-  // `value` counts units of 10^-decimals.
-  void Fixed(std::int64_t value, int decimals) {
-    std::uint64_t magnitude =
-        value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    const auto scale = static_cast<std::uint64_t>(PowerOfTen(decimals));
-    char* p = text;
-    if (value < 0) *p++ = '-';
-    p = std::to_chars(p, text + kCellSize, magnitude / scale).ptr;
-    *p++ = '.';
-    magnitude %= scale;
-    for (int i = decimals - 1; i >= 0; --i) {
-      p[i] = static_cast<char>('0' + magnitude % 10);
-      magnitude /= 10;
-    }
-    size = static_cast<std::size_t>(p + decimals - text);
-  }
+// Whole milliarcseconds as degrees: mas * 2500 / 9, rounded; a ninth is never a half, so
+// the rounding has no ties.
+char* WriteDegrees(char* p, std::int64_t mas) {
+  const std::int64_t magnitude = mas < 0 ? -mas : mas;
+  const std::int64_t nano_degrees = (magnitude * 5000 + 9) / 18;
+  return WriteFixedDigits<kDegreeDecimals>(p, mas < 0 ? -nano_degrees : nano_degrees);
+}
 
-  // Whole milliarcseconds as degrees: mas * 2500 / 9, rounded; a ninth is never a half, so
-  // the rounding has no ties.
-  void Degrees(std::int64_t mas) {
-    const std::int64_t magnitude = mas < 0 ? -mas : mas;
-    const std::int64_t nano_degrees = (magnitude * 5000 + 9) / 18;
-    Fixed(mas < 0 ? -nano_degrees : nano_degrees, kDegreeDecimals);
-  }
-
-  // A position moved to another epoch, fractions of a milliarcsecond kept.
-  void Degrees(double mas) { Fixed(std::llround(mas * kNanoDegreesPerMas), kDegreeDecimals); }
-};
+// A position moved to another epoch, fractions of a milliarcsecond kept.
+char* WriteDegrees(char* p, double mas) {
+  return WriteFixedDigits<kDegreeDecimals>(p, std::llround(mas * kNanoDegreesPerMas));
+}
 
 // Appends a value given by the user (a column's name or a target's field).
 void AppendText(StarFormat format, std::string_view text, std::string& out) {
@@ -136,79 +133,126 @@ void AppendText(StarFormat format, std::string_view text, std::string& out) {
   }
 }
 
-/// Writes cells one after another, with the format's separators.
+/// The most cells a row has beyond the user's: the identifier, the record's fields, the
+/// distance and the J2000.0 position.
+constexpr std::size_t kMaxStarCells = std::size(kRecordFields) + 4;
+constexpr std::size_t kMaxCellFrame = 9;  // "<TD>", "</TD>"; or a separator
+
+/// Writes cells one after another, with the format's separators. The star's cells go into a
+/// buffer of the writer's own and reach the row in one append; a user's text goes straight
+/// to the row.
 struct RowWriter {
+  RowWriter(const TableLayout& table, std::string& row) : layout(table), out(row) {}
+
   const TableLayout& layout;
   std::string& out;
   bool first = true;
+  char buffer[kMaxStarCells * (kCellSize + kMaxCellFrame) + 2 * kMaxCellFrame];  // and <TR>
+  char* p = buffer;
 
+  bool Votable() const { return layout.format == StarFormat::kVotable; }
+  UCAC2_ALWAYS_INLINE void Put(std::string_view text) {
+    std::copy(text.begin(), text.end(), p);
+    p += text.size();
+  }
+  void Flush() {
+    out.append(buffer, p);
+    p = buffer;
+  }
   void Start() {
-    if (layout.format == StarFormat::kVotable) out += "<TR>";
+    if (Votable()) Put("<TR>");
   }
-  void Separate() {
-    if (!first && layout.format == StarFormat::kCsv) out += ',';
-    if (!first && layout.format == StarFormat::kTsv) out += '\t';
+  UCAC2_ALWAYS_INLINE void Separate() {
+    if (!first && layout.format == StarFormat::kCsv) *p++ = ',';
+    if (!first && layout.format == StarFormat::kTsv) *p++ = '\t';
     first = false;
-    if (layout.format == StarFormat::kVotable) out += "<TD>";
+    if (Votable()) Put("<TD>");
   }
-  void End() { out += layout.format == StarFormat::kVotable ? "</TD>" : ""; }
-  void Number(std::string_view text) {
+  UCAC2_ALWAYS_INLINE void End() {
+    if (Votable()) Put("</TD>");
+  }
+  // A column's name of ours, or an empty cell: no escaping needed.
+  UCAC2_ALWAYS_INLINE void Plain(std::string_view text) {
     Separate();
-    out.append(text);
+    Put(text);
+    End();
+  }
+  UCAC2_ALWAYS_INLINE void Integer(std::int64_t value) {
+    Separate();
+    p = WriteInteger(p, value);
+    End();
+  }
+  template <int D>
+  UCAC2_ALWAYS_INLINE void Fixed(std::int64_t value) {
+    Separate();
+    p = WriteFixedDigits<D>(p, value);
+    End();
+  }
+  template <typename Mas>
+  UCAC2_ALWAYS_INLINE void Degrees(Mas mas) {
+    Separate();
+    p = WriteDegrees(p, mas);
     End();
   }
   void Text(std::string_view text) {
     Separate();
+    Flush();
     AppendText(layout.format, text, out);
     End();
   }
-  void Finish() { out += layout.format == StarFormat::kVotable ? "</TR>\n" : "\n"; }
+  void Finish() {
+    Put(Votable() ? "</TR>\n" : "\n");
+    Flush();
+  }
 };
+
+// The cell of field I of the record. The field's row of the table is known when this is
+// compiled, so each field is decoded and printed by code of its own, with constant divisors.
+template <std::size_t I>
+UCAC2_ALWAYS_INLINE void AppendFieldCell(const StarRow& row, const std::uint8_t* record,
+                                         std::int64_t epoch_scale, RowWriter& writer) {
+  constexpr RecordField field = kRecordFields[I];
+  const std::int64_t value = FieldValue(field, record);
+  if constexpr (field.form == FieldForm::kInteger) {
+    writer.Integer(value);
+  } else if constexpr (field.form == FieldForm::kFixed) {
+    writer.Fixed<field.decimals>(value * field.scale);
+  } else if constexpr (field.form == FieldForm::kDegrees) {
+    if (writer.layout.at_epoch) {
+      writer.Degrees(field.offset == kRightAscensionOffset ? row.at.ra_mas : row.at.dec_mas);
+    } else {
+      writer.Degrees(value);
+    }
+  } else {
+    writer.Fixed<field.decimals>(kEpochBase * PowerOfTen(field.decimals) +
+                                 value * field.scale * epoch_scale);
+  }
+}
+
+template <std::size_t... I>
+UCAC2_ALWAYS_INLINE void AppendFieldCells(std::index_sequence<I...> /*fields*/, const StarRow& row,
+                                          const std::uint8_t* record, std::int64_t epoch_scale,
+                                          RowWriter& writer) {
+  (AppendFieldCell<I>(row, record, epoch_scale, writer), ...);
+}
 
 // The star's cells: identifier, fields, distance, J2000.0 position at another epoch.
 void AppendStarCells(const StarRow& row, RowWriter& writer) {
   const TableLayout& layout = writer.layout;
   const std::uint8_t* entry = row.entry;
-  Cell cell;
   const std::int64_t id = LoadLE32(entry);
-  cell.Integer(id);
-  writer.Number(cell.View());
+  writer.Integer(id);
   const std::uint8_t* record = entry + kIdentifierSize;
   const std::int64_t epoch_scale = id >= kFirstSupplementIdentifier ? kSupplementEpochScale : 1;
-  for (const RecordField& field : kRecordFields) {
-    const std::int64_t value = FieldValue(field, record);
-    switch (field.form) {
-      case FieldForm::kInteger:
-        cell.Integer(value);
-        break;
-      case FieldForm::kFixed:
-        cell.Fixed(value * field.scale, field.decimals);
-        break;
-      case FieldForm::kDegrees:
-        if (layout.at_epoch) {
-          cell.Degrees(field.offset == kRightAscensionOffset ? row.at.ra_mas : row.at.dec_mas);
-        } else {
-          cell.Degrees(value);
-        }
-        break;
-      case FieldForm::kEpoch:
-        cell.Fixed(kEpochBase * PowerOfTen(field.decimals) + value * field.scale * epoch_scale,
-                   field.decimals);
-        break;
-    }
-    writer.Number(cell.View());
-  }
+  AppendFieldCells(std::make_index_sequence<std::size(kRecordFields)>(), row, record, epoch_scale,
+                   writer);
   if (!layout.distance_name.empty()) {
-    cell.Fixed(
-        std::llround(row.distance_arcsec * static_cast<double>(PowerOfTen(kDistanceDecimals))),
-        kDistanceDecimals);
-    writer.Number(cell.View());
+    writer.Fixed<kDistanceDecimals>(
+        std::llround(row.distance_arcsec * static_cast<double>(PowerOfTen(kDistanceDecimals))));
   }
   if (layout.at_epoch) {
-    cell.Degrees(std::int64_t{LoadLE32(record + kRightAscensionOffset)});
-    writer.Number(cell.View());
-    cell.Degrees(std::int64_t{LoadLE32(record + kDeclinationOffset)});
-    writer.Number(cell.View());
+    writer.Degrees(std::int64_t{LoadLE32(record + kRightAscensionOffset)});
+    writer.Degrees(std::int64_t{LoadLE32(record + kDeclinationOffset)});
   }
 }
 
@@ -275,28 +319,24 @@ void AppendVotableHead(const TableLayout& layout, std::string& out) {
 void AppendDs9Row(const StarRow& row, const TableLayout& layout, std::string& out) {
   if (row.entry == nullptr) return;
   const std::uint8_t* record = row.entry + kIdentifierSize;
-  Cell cell;
-  out += "circle(";
-  if (layout.at_epoch) {
-    cell.Degrees(row.at.ra_mas);
-  } else {
-    cell.Degrees(std::int64_t{LoadLE32(record + kRightAscensionOffset)});
-  }
-  out.append(cell.View());
-  out += ',';
-  if (layout.at_epoch) {
-    cell.Degrees(row.at.dec_mas);
-  } else {
-    cell.Degrees(std::int64_t{LoadLE32(record + kDeclinationOffset)});
-  }
-  out.append(cell.View());
-  out += ',';
-  cell.Integer(kDs9CircleArcsec);
-  out.append(cell.View());
-  out += "\") # text={";
-  cell.Integer(LoadLE32(row.entry));
-  out.append(cell.View());
-  out += "}\n";
+  char line[4 * kCellSize + 32];
+  char* p = line;
+  const auto put = [&p](std::string_view text) {
+    std::copy(text.begin(), text.end(), p);
+    p += text.size();
+  };
+  put("circle(");
+  p = layout.at_epoch ? WriteDegrees(p, row.at.ra_mas)
+                      : WriteDegrees(p, std::int64_t{LoadLE32(record + kRightAscensionOffset)});
+  put(",");
+  p = layout.at_epoch ? WriteDegrees(p, row.at.dec_mas)
+                      : WriteDegrees(p, std::int64_t{LoadLE32(record + kDeclinationOffset)});
+  put(",");
+  p = WriteInteger(p, kDs9CircleArcsec);
+  put("\") # text={");
+  p = WriteInteger(p, LoadLE32(row.entry));
+  put("}\n");
+  out.append(line, p);
 }
 
 }  // namespace
@@ -324,12 +364,12 @@ void AppendTableHead(const TableLayout& layout, std::string& out) {
     case StarFormat::kTsv: {
       RowWriter writer{layout, out};
       for (const std::string& name : layout.leading) writer.Text(name);
-      writer.Number(kIdColumn.name);
-      for (const RecordField& field : kRecordFields) writer.Number(field.name);
+      writer.Plain(kIdColumn.name);
+      for (const RecordField& field : kRecordFields) writer.Plain(field.name);
       if (!layout.distance_name.empty()) writer.Text(layout.distance_name);
       if (layout.at_epoch) {
-        writer.Number(kRaJ2000.name);
-        writer.Number(kDecJ2000.name);
+        writer.Plain(kRaJ2000.name);
+        writer.Plain(kDecJ2000.name);
       }
       writer.Finish();
       return;
@@ -354,7 +394,7 @@ void AppendStarRow(const TableLayout& layout, const StarRow& row, std::string& o
   if (row.entry != nullptr) {
     AppendStarCells(row, writer);
   } else {
-    for (std::size_t i = StarColumns(layout); i > 0; --i) writer.Number("");
+    for (std::size_t i = StarColumns(layout); i > 0; --i) writer.Plain("");
   }
   writer.Finish();
 }
