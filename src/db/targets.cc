@@ -119,11 +119,14 @@ RowStatus StartTable(TableReader& table, ByteSource source, void* context,
   // The separator is a tab when the first line holds one, as far as one block shows it. A
   // pipe hands out short reads: the block is topped up until it holds a line end.
   if (Peek(table) < 0) return table.failed ? RowStatus::kReadFailure : RowStatus::kEnd;
-  const auto filled_end = [&table] {
-    return table.buffer.begin() + static_cast<std::ptrdiff_t>(table.size);
+  // Each read's bytes are searched once: short reads must not make the search quadratic.
+  const auto at = [&table](std::size_t offset) {
+    return table.buffer.begin() + static_cast<std::ptrdiff_t>(offset);
   };
+  std::size_t searched = 0;
   while (table.size < table.buffer.size() &&
-         std::find(table.buffer.begin(), filled_end(), '\n') == filled_end()) {
+         std::find(at(searched), at(table.size), '\n') == at(table.size)) {
+    searched = table.size;
     const std::int64_t got = table.source(table.context, table.buffer.data() + table.size,
                                           table.buffer.size() - table.size);
     if (got <= 0) {
