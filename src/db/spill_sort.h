@@ -39,6 +39,11 @@ struct SpillSort {
 
 namespace spill_sort_detail {
 
+// `Less` through a lambda, so that the sorts call it directly (and may inline it) rather than
+// through a function pointer.
+template <typename T, bool (*Less)(const T&, const T&)>
+constexpr auto kLess = [](const T& a, const T& b) { return Less(a, b); };
+
 // The temporary file holds each record's bytes as they stand in memory: only this process
 // writes and reads it back, so no byte order is imposed on it.
 constexpr std::size_t kChunkBytes = 1 << 16;
@@ -49,7 +54,7 @@ bool SpillRun(SpillSort<T, Less>& sort) {
     sort.spill = CreateTemporaryFile();
     if (!sort.spill.is_open()) return false;
   }
-  std::sort(sort.held.begin(), sort.held.end(), Less);
+  std::sort(sort.held.begin(), sort.held.end(), kLess<T, Less>);
   const std::size_t per_write = std::max<std::size_t>(1, kChunkBytes / sizeof(T));
   for (std::size_t first = 0; first < sort.held.size(); first += per_write) {
     const std::size_t count = std::min(per_write, sort.held.size() - first);
@@ -134,7 +139,7 @@ int NextRecord(SpillSort<T, Less>& sort, T* record) {
   if (!sort.handing_out) {
     sort.handing_out = true;
     if (sort.run_ends.empty()) {
-      std::sort(sort.held.begin(), sort.held.end(), Less);
+      std::sort(sort.held.begin(), sort.held.end(), spill_sort_detail::kLess<T, Less>);
     } else if (!spill_sort_detail::StartMerge(sort)) {
       sort.failed = true;
       return -1;
