@@ -226,6 +226,15 @@ TEST_F(Find, MagnitudesAndOrdersMatchBruteForceScan) {
                ? s.mag
                : HUGE_VAL;
   });
+  // Ordered otherwise, a cone's stars still print their own distances.
+  std::vector<double> distances;
+  const std::vector<const Star*> faint =
+      Run("--ra 200 --dec 20 --radius 90 --sort mag --mag-min 12", &distances);
+  for (std::size_t i = 0; i < faint.size(); ++i) {
+    EXPECT_NEAR(distances[i],
+                Separation(200, 20, faint[i]->ra / kMasPerDegree, faint[i]->dec / kMasPerDegree),
+                1e-5);
+  }
   const std::string cone = "--ra 300 --dec 45 --radius 3";
   const std::vector<const Star*> nearest = Run(cone + " --nearest", nullptr);
   ASSERT_EQ(nearest.size(), 1u);

@@ -114,6 +114,7 @@ struct FoundOutput {
   TableLayout layout;
   const Plan* plan = nullptr;
   bool cone = false;
+  bool distance_keyed = false;  // each star's key is its distance, as its bits
   std::string buffer;
   bool failed = false;  // a write failed
 
@@ -135,7 +136,11 @@ void EmitStar(void* context, const KeyedStar& star) {
   StarRow row;
   row.entry = star.entry;
   row.at = {static_cast<double>(ra), static_cast<double>(dec)};
-  if (found.cone) row.distance_arcsec = ConeDistance(plan, ra, dec) * kArcsecondsPerRadian;
+  if (found.cone) {
+    const double distance =
+        found.distance_keyed ? std::bit_cast<double>(star.key) : ConeDistance(plan, ra, dec);
+    row.distance_arcsec = distance * kArcsecondsPerRadian;
+  }
   AppendStarRow(found.layout, row, found.buffer);
   if (found.buffer.size() >= kOutputChunk) found.Flush();
 }
@@ -158,6 +163,7 @@ int FindStars(const std::string& db, const Region& region, const FindQuery& quer
   FoundOutput out;
   out.plan = &plan;
   out.cone = region.kind == RegionKind::kCone;
+  out.distance_keyed = out.cone && query.sort == StarSort::kDistance;
   out.layout.format = query.format;
   out.layout.at_epoch = plan.moved;
   out.layout.epoch_years = plan.years;
