@@ -38,9 +38,13 @@ void CheckRecords(FileCheck& check, const std::uint8_t* bytes, std::int64_t coun
   // The strip that ends at the north pole holds the pole itself.
   const std::int32_t highest = check.file.north == kPoleMas ? kPoleMas : check.file.north - 1;
   const bool supplement = check.file.kind == FileKind::kSupplement;
+  // Kept in locals: through the record's bytes the compiler would otherwise have to store and
+  // reload them for every record.
+  std::int64_t number = check.records;
+  std::int32_t previous = check.previous_right_ascension;
   for (std::int64_t i = 0; i < count; ++i) {
     const std::uint8_t* record = bytes + i * kRecordSize;
-    const std::int64_t number = ++check.records;
+    ++number;
     const std::int32_t right_ascension = LoadLE32(record + kRightAscensionOffset);
     const std::int32_t declination = LoadLE32(record + kDeclinationOffset);
     if (declination < south || declination > highest) {
@@ -53,11 +57,11 @@ void CheckRecords(FileCheck& check, const std::uint8_t* bytes, std::int64_t coun
                  right_ascension, kFullCircleMas);
     } else {
       // A star out of the sky is reported once, not again as out of order with its neighbours.
-      if (right_ascension < check.previous_right_ascension) {
+      if (right_ascension < previous) {
         FileReport(check.out, "record %lld: right ascension %d mas below the previous star's %d",
-                   Wide(number), right_ascension, check.previous_right_ascension);
+                   Wide(number), right_ascension, previous);
       }
-      check.previous_right_ascension = right_ascension;
+      previous = right_ascension;
     }
     const bool marked = (record[kFlagOffset] & kSupplementFlagBit) != 0;
     if (marked != supplement) {
@@ -67,6 +71,8 @@ void CheckRecords(FileCheck& check, const std::uint8_t* bytes, std::int64_t coun
                  Wide(number));
     }
   }
+  check.records = number;
+  check.previous_right_ascension = previous;
 }
 
 void CheckFile(CatalogTotals& totals, CatalogInput& input, RecordBlock& block, bool scaled) {
