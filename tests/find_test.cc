@@ -668,6 +668,12 @@ Picture Map(const fs::path& dir, const std::string& args, int status = 0) {
   return p;
 }
 
+// The colour of pixel (x, y).
+const std::uint8_t* Pixel(const Picture& p, int x, int y) {
+  return &p.rgb[3 * (static_cast<std::size_t>(y) * static_cast<std::size_t>(p.width) +
+                     static_cast<std::size_t>(x))];
+}
+
 // The pixels (x, y) where two pictures of one size differ.
 std::vector<std::pair<int, int>> Differences(const Picture& a, const Picture& b) {
   std::vector<std::pair<int, int>> at;
@@ -697,8 +703,8 @@ TEST(SkyMap, StarsShowWhereTheyStandAndMissingFilesAsEmptyStrips) {
   // Drawn apart, the supplement star takes its own colour; the main star keeps its own.
   const Picture apart = Map(tmp.path(), "--catalog two --width 100 --no-labels --supplement");
   EXPECT_EQ(Differences(apart, two), (std::vector<std::pair<int, int>>{{99 - 8, 12}}));
-  EXPECT_TRUE(std::equal(ucac2::kSupplementColour, ucac2::kSupplementColour + 3,
-                         &apart.rgb[3 * (12 * 100 + 99 - 8)]));
+  EXPECT_TRUE(
+      std::equal(ucac2::kSupplementColour, ucac2::kSupplementColour + 3, Pixel(apart, 99 - 8, 12)));
 
   // z150 holds -15.5 .. -15 degrees: row 210 of 360.
   MakeCatalog(tmp.path() / "full", "--stars 30000 --bss 0");
@@ -740,8 +746,8 @@ TEST(SkyMap, LabelsStandInMarginsAroundTheSamePlot) {
   ASSERT_EQ(std::pair(labelled.width, labelled.height), std::pair(layout.width, layout.height));
   Picture plot{100, 50, {}};
   for (int y = 0; y < 50; ++y) {
-    const auto* row = &labelled.rgb[3 * ((layout.plot_y + y) * labelled.width + layout.plot_x)];
-    plot.rgb.insert(plot.rgb.end(), row, row + 3 * 100);
+    const std::uint8_t* row = Pixel(labelled, layout.plot_x, layout.plot_y + y);
+    plot.rgb.insert(plot.rgb.end(), row, row + std::size_t{3} * 100);
   }
   EXPECT_TRUE(Differences(plot, bare).empty());
   // Something is drawn in each margin: the title above, the declinations on the left, the
@@ -749,7 +755,7 @@ TEST(SkyMap, LabelsStandInMarginsAroundTheSamePlot) {
   const auto inked = [&](int x0, int y0, int x1, int y1) {
     int count = 0;
     for (int y = y0; y < y1; ++y)
-      for (int x = x0; x < x1; ++x) count += labelled.rgb[3 * (y * labelled.width + x)] != 255;
+      for (int x = x0; x < x1; ++x) count += *Pixel(labelled, x, y) != 255;
     return count;
   };
   const int bottom = layout.plot_y + 50 + 1;
