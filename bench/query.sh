@@ -123,6 +123,15 @@ for _ in range(int(sys.argv[1])):
     print("%.6f %.6f" % (rng.uniform(0, 360), math.degrees(math.asin(rng.uniform(-0.95, 0.95)))))
 PY
 now_ms() { date +%s%N | awk '{ printf "%.3f", $1 / 1e6 }'; }
+# cone SIDE RA DEC: the rows of one cone of $radius degrees ($arcsec arcseconds), by find or
+# by scat; each star's row starts with a digit (find's first line is its head).
+cone() {
+  if [ "$1" = find ]; then
+    "$ucac2db" find --db "$db" --ra "$2" --dec "$3" --radius "$radius"
+  else
+    UCAC2_PATH=$work/scat scat -c ucac2 -d -n -1 -r "$arcsec" "$2" "$3" J2000
+  fi
+}
 for radius in 0.05 0.2 1; do
   arcsec=$(awk -v r="$radius" 'BEGIN { print r * 3600 }')
   for side in find scat; do
@@ -130,24 +139,10 @@ for radius in 0.05 0.2 1; do
     # /dev/null, so that no pipe or counting program is timed with the query.
     stars=0
     while read -r ra dec; do
-      if [ "$side" = find ]; then
-        n=$("$ucac2db" find --db "$db" --ra "$ra" --dec "$dec" --radius "$radius" | wc -l)
-        stars=$((stars + n - 1))
-      else
-        n=$(UCAC2_PATH=$work/scat scat -c ucac2 -d -n -1 -r "$arcsec" "$ra" "$dec" J2000 |
-          grep -c '^[0-9]' || true)
-        stars=$((stars + n))
-      fi
+      stars=$((stars + $(cone "$side" "$ra" "$dec" | grep -c '^[0-9]' || true)))
     done <"$work/centres"
     start=$(now_ms)
-    while read -r ra dec; do
-      if [ "$side" = find ]; then
-        "$ucac2db" find --db "$db" --ra "$ra" --dec "$dec" --radius "$radius" >/dev/null
-      else
-        UCAC2_PATH=$work/scat scat -c ucac2 -d -n -1 -r "$arcsec" "$ra" "$dec" J2000 \
-          >/dev/null 2>&1
-      fi
-    done <"$work/centres"
+    while read -r ra dec; do cone "$side" "$ra" "$dec" >/dev/null 2>&1; done <"$work/centres"
     end=$(now_ms)
     awk -v s="$start" -v e="$end" -v n="$cones" -v side="$side" -v r="$radius" -v k="$stars" \
       'BEGIN { printf "%s, cone of %s degree: %.1f ms a query (%d stars in %d cones)\n",
