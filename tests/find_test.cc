@@ -98,9 +98,11 @@ class Find : public ::testing::Test {
   // gives a star's distance from a cone's centre, or its place in a box's order (infinite
   // outside it), which must be at most `bound`; keys within `tolerance` may come in either
   // order, unless the stars stand at one position. Checks that every printed position gives
-  // back the star's exact milliarcseconds, and that `limit` stars are the first ones.
+  // back the star's exact milliarcseconds, and that `limit` stars are the first ones. A cone
+  // ordered otherwise gives `distance`, which its printed distances must follow.
   static void Check(const std::string& args, double bound, double tolerance, std::size_t limit,
-                    const std::function<double(const Star&)>& key) {
+                    const std::function<double(const Star&)>& key,
+                    const std::function<double(const Star&)>& distance = nullptr) {
     std::vector<double> printed;
     std::vector<const Star*> found = Run(args, &printed);
     std::size_t within = 0;
@@ -111,6 +113,9 @@ class Find : public ::testing::Test {
       EXPECT_LE(key(star), bound + tolerance) << star.id;
       if (tolerance > 0) {
         EXPECT_NEAR(printed[i], key(star), 1e-5) << star.id;
+      }
+      if (distance) {
+        EXPECT_NEAR(printed[i], distance(star), 1e-5) << star.id;
       }
       if (i == 0) continue;
       const Star& before = *found[i - 1];
@@ -220,21 +225,16 @@ TEST_F(Find, MagnitudesAndOrdersMatchBruteForceScan) {
         });
   Check("--box 0 360 -90 90 --sort mag --mag-max 12", 1e9, 0, 5,
         [&](const Star& s) { return s.mag <= 1200 ? s.mag : HUGE_VAL; });
-  Check("--ra 200 --dec 20 --radius 90 --sort mag --mag-min 12", 1e9, 0, 3, [&](const Star& s) {
-    return s.mag >= 1200 && Separation(200, 20, s.ra / kMasPerDegree, s.dec / kMasPerDegree) <=
-                                90 * 3600 - 1e-6
-               ? s.mag
-               : HUGE_VAL;
-  });
   // Ordered otherwise, a cone's stars still print their own distances.
-  std::vector<double> distances;
-  const std::vector<const Star*> faint =
-      Run("--ra 200 --dec 20 --radius 90 --sort mag --mag-min 12", &distances);
-  for (std::size_t i = 0; i < faint.size(); ++i) {
-    EXPECT_NEAR(distances[i],
-                Separation(200, 20, faint[i]->ra / kMasPerDegree, faint[i]->dec / kMasPerDegree),
-                1e-5);
-  }
+  const auto from_centre = [](const Star& s) {
+    return Separation(200, 20, s.ra / kMasPerDegree, s.dec / kMasPerDegree);
+  };
+  Check(
+      "--ra 200 --dec 20 --radius 90 --sort mag --mag-min 12", 1e9, 0, 3,
+      [&](const Star& s) {
+        return s.mag >= 1200 && from_centre(s) <= 90 * 3600 - 1e-6 ? s.mag : HUGE_VAL;
+      },
+      from_centre);
   const std::string cone = "--ra 300 --dec 45 --radius 3";
   const std::vector<const Star*> nearest = Run(cone + " --nearest", nullptr);
   ASSERT_EQ(nearest.size(), 1u);
