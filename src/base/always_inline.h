@@ -7,3 +7,11 @@
 #else
 #define UCAC2_ALWAYS_INLINE inline
 #endif
+
+// Marks a function whose calls, to the standard library's too, are all to be inlined into it:
+// a row printer whose number printing would otherwise become a call per cell.
+#if defined(__GNUC__)
+#define UCAC2_FLATTEN [[gnu::flatten]]
+#else
+#define UCAC2_FLATTEN
+#endif

@@ -34,9 +34,11 @@ SineCosine SinCos(double mas) {
   return {sign * std::sin(rest), -std::cos(rest)};
 }
 
-// The gap between two right ascensions, reduced to -180..180 degrees.
+// The gap between two right ascensions, reduced to -180..180 degrees. fmod returns a gap
+// within a turn as it is, and costs as much as the separation's sines: most gaps skip it.
 double RightAscensionGap(double from, double to) {
-  double gap = std::fmod(to - from, kFullMas);
+  double gap = to - from;
+  if (std::fabs(gap) >= kFullMas) gap = std::fmod(gap, kFullMas);
   if (gap > kHalfMas) gap -= kFullMas;
   if (gap < -kHalfMas) gap += kFullMas;
   return gap;

@@ -138,19 +138,28 @@ void AppendText(StarFormat format, std::string_view text, std::string& out) {
 constexpr std::size_t kMaxStarCells = std::size(kRecordFields) + 4;
 constexpr std::size_t kMaxCellFrame = 9;  // "<TD>", "</TD>"; or a separator
 
-/// Writes cells one after another, with the format's separators. The star's cells go into a
-/// buffer of the writer's own and reach the row in one append; a user's text goes straight
-/// to the row.
+/// Room for a row's star cells, with <TR> and </TR>.
+constexpr std::size_t kRowCellsSize =
+    kMaxStarCells * (kCellSize + kMaxCellFrame) + 2 * kMaxCellFrame;
+
+/// Writes cells one after another, with the format's separators. The star's cells go into
+/// `cells` and reach the row in one append; a user's text goes straight to the row. The
+/// writer keeps its own copy of what it tests for every cell: bytes written through `p`
+/// could be the layout's, for all the compiler knows, so a test of the layout's would be
+/// read again after every write.
 struct RowWriter {
-  RowWriter(const TableLayout& table, std::string& row) : layout(table), out(row) {}
+  RowWriter(const TableLayout& table, std::string& row, char* cells)
+      : layout(table), format(table.format), at_epoch(table.at_epoch), out(row), buffer(cells) {}
 
   const TableLayout& layout;
+  const StarFormat format;
+  const bool at_epoch;
   std::string& out;
-  bool first = true;
-  char buffer[kMaxStarCells * (kCellSize + kMaxCellFrame) + 2 * kMaxCellFrame];  // and <TR>
+  char* const buffer;
   char* p = buffer;
+  bool first = true;
 
-  bool Votable() const { return layout.format == StarFormat::kVotable; }
+  bool Votable() const { return format == StarFormat::kVotable; }
   UCAC2_ALWAYS_INLINE void Put(std::string_view text) {
     std::copy(text.begin(), text.end(), p);
     p += text.size();
@@ -163,8 +172,8 @@ struct RowWriter {
     if (Votable()) Put("<TR>");
   }
   UCAC2_ALWAYS_INLINE void Separate() {
-    if (!first && layout.format == StarFormat::kCsv) *p++ = ',';
-    if (!first && layout.format == StarFormat::kTsv) *p++ = '\t';
+    if (!first && format == StarFormat::kCsv) *p++ = ',';
+    if (!first && format == StarFormat::kTsv) *p++ = '\t';
     first = false;
     if (Votable()) Put("<TD>");
   }
@@ -197,7 +206,7 @@ struct RowWriter {
   void Text(std::string_view text) {
     Separate();
     Flush();
-    AppendText(layout.format, text, out);
+    AppendText(format, text, out);
     End();
   }
   void Finish() {
@@ -218,7 +227,7 @@ UCAC2_ALWAYS_INLINE void AppendFieldCell(const StarRow& row, const std::uint8_t*
   } else if constexpr (field.form == FieldForm::kFixed) {
     writer.Fixed<field.decimals>(value * field.scale);
   } else if constexpr (field.form == FieldForm::kDegrees) {
-    if (writer.layout.at_epoch) {
+    if (writer.at_epoch) {
       writer.Degrees(field.offset == kRightAscensionOffset ? row.at.ra_mas : row.at.dec_mas);
     } else {
       writer.Degrees(value);
@@ -237,7 +246,7 @@ UCAC2_ALWAYS_INLINE void AppendFieldCells(std::index_sequence<I...> /*fields*/, 
 }
 
 // The star's cells: identifier, fields, distance, J2000.0 position at another epoch.
-void AppendStarCells(const StarRow& row, RowWriter& writer) {
+UCAC2_FLATTEN void AppendStarCells(const StarRow& row, RowWriter& writer) {
   const TableLayout& layout = writer.layout;
   const std::uint8_t* entry = row.entry;
   const std::int64_t id = LoadLE32(entry);
@@ -362,7 +371,8 @@ void AppendTableHead(const TableLayout& layout, std::string& out) {
   switch (layout.format) {
     case StarFormat::kCsv:
     case StarFormat::kTsv: {
-      RowWriter writer{layout, out};
+      char cells[kRowCellsSize];
+      RowWriter writer{layout, out, cells};
       for (const std::string& name : layout.leading) writer.Text(name);
       writer.Plain(kIdColumn.name);
       for (const RecordField& field : kRecordFields) writer.Plain(field.name);
@@ -388,7 +398,8 @@ void AppendStarRow(const TableLayout& layout, const StarRow& row, std::string& o
     AppendDs9Row(row, layout, out);
     return;
   }
-  RowWriter writer{layout, out};
+  char cells[kRowCellsSize];
+  RowWriter writer{layout, out, cells};
   writer.Start();
   for (const std::string_view value : row.leading) writer.Text(value);
   if (row.entry != nullptr) {
