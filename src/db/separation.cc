@@ -59,7 +59,10 @@ double Separation(const SkyDirection& from, double ra_mas, double dec_mas) {
   const double north = from.cos_dec * dec.sine - from.sin_dec * dec.cosine * gap.cosine;
   const double along = from.sin_dec * dec.sine + from.cos_dec * dec.cosine * gap.cosine;
   // Both terms are at most 1: no overflow or underflow for hypot to guard against.
-  return std::atan2(std::sqrt(east * east + north * north), along);
+  const double cross = std::sqrt(east * east + north * north);
+  // Below 30 degrees the arcsine is as exact as atan2, and takes a fraction of its time.
+  if (along > 0 && cross < 0.5) return std::asin(cross);
+  return std::atan2(cross, along);
 }
 
 double Separation(double ra1_mas, double dec1_mas, double ra2_mas, double dec2_mas) {

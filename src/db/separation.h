@@ -22,7 +22,8 @@ SkyDirection MakeDirection(double ra_mas, double dec_mas);
 
 /// The angle between `from` and the direction (`ra_mas`, `dec_mas`), in radians, 0..pi: the
 /// vector form atan2(|a x b|, a . b), whose error stays within a few 1e-16 radian at every
-/// separation (the haversine's grows to 1e-8 radian near the antipode). The sines and
+/// separation (the haversine's grows to 1e-8 radian near the antipode); below 30 degrees,
+/// asin |a x b|, as exact there. The sines and
 /// cosines are taken of angles reduced in milliarcseconds first, so that a pole, a meridian
 /// 180 degrees away and an antipode are exact.
 double Separation(const SkyDirection& from, double ra_mas, double dec_mas);
