@@ -165,7 +165,7 @@ struct RowWriter {
     p += text.size();
   }
   void Flush() {
-    out.append(buffer, p);
+    out.append(buffer, static_cast<std::size_t>(p - buffer));
     p = buffer;
   }
   void Start() {
@@ -345,7 +345,7 @@ void AppendDs9Row(const StarRow& row, const TableLayout& layout, std::string& ou
   put("\") # text={");
   p = WriteInteger(p, LoadLE32(row.entry));
   put("}\n");
-  out.append(line, p);
+  out.append(line, static_cast<std::size_t>(p - line));
 }
 
 }  // namespace
