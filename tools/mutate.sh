@@ -7,13 +7,18 @@
 #   tools/mutate.sh --check    only checks the list against the source
 #
 # MUTATE_BUILD_DIR (default build/mutate, a release build of its own) and MUTATE_TIME_LIMIT
-# (seconds per run of the suite, default 900) change the defaults. The status is 0 when every
-# fault marked with an effect other than "-" was caught and none failed to build.
+# (seconds per run of the suite, default 900) change the defaults. MUTATE_MATRIX=1 runs every
+# test for every fault and names each test that failed: which tests catch a fault that no
+# other test catches. MUTATE_CTEST_ARGS adds options to ctest (-R or -E, to run some tests).
+# The status is 0 when every fault marked with an effect other than "-" was caught and none
+# failed to build.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 list=$root/tools/mutations.txt
 build=${MUTATE_BUILD_DIR:-$root/build/mutate}
 limit=${MUTATE_TIME_LIMIT:-900}
+matrix=${MUTATE_MATRIX:-0}
+read -r -a ctest_args <<<"${MUTATE_CTEST_ARGS:-}"
 sep=' ||| '
 
 # Faults of the list: file, text, replacement, label, effect; "{NL}" stands for a line break,
@@ -63,8 +68,9 @@ for i in "${!files[@]}"; do
     echo "$where: the text occurs $n times, not once: ${texts[i]}" >&2
     problems=$((problems + 1))
   fi
-  if [[ ! ${effects[i]} =~ ^(-|(bytes|status|message|disk)(,(bytes|status|message|disk))*)$ ]]; then
-    echo "$where: effect '${effects[i]}' is none of -, bytes, status, message, disk" >&2
+  kinds='bytes|status|message|disk|terminal'
+  if [[ ! ${effects[i]} =~ ^(-|($kinds)(,($kinds))*)$ ]]; then
+    echo "$where: effect '${effects[i]}' is none of -, ${kinds//|/, }" >&2
     problems=$((problems + 1))
   fi
   [[ ${texts[i]} == "${replacements[i]}" ]] && echo "$where: replacement changes nothing" >&2 &&
@@ -111,14 +117,17 @@ if [[ ! -f $build/CMakeCache.txt ]]; then
 fi
 
 # Builds and runs the suite, output to $1; prints "pass", "fail", "timeout" or "build". The
-# suite stops at its first failure: one failing test is enough to call a fault caught, and the
-# whole list then runs in a fraction of the time.
+# suite stops at its first failure, unless for the matrix: one failing test is enough to call a
+# fault caught, and the whole list then runs in a fraction of the time.
 build_and_test() {
   cmake --build "$build" -j2 >"$1" 2>&1 || { echo build; return; }
   # Without the timings of earlier runs ctest starts the tests in the order they are defined,
   # the quick unit tests first, not the minutes-long fault sweeps: a caught fault stops early.
   rm -f "$build/Testing/Temporary/LastTestsFailed.log" "$build/Testing/Temporary/CTestCostData.txt"
-  timeout -k 30 "$limit" ctest --test-dir "$build" -j2 --stop-on-failure --timeout "$limit" >>"$1" 2>&1
+  local stop=(--stop-on-failure)
+  ((matrix)) && stop=()
+  timeout -k 30 "$limit" ctest --test-dir "$build" -j2 "${stop[@]}" \
+    ${ctest_args[@]+"${ctest_args[@]}"} --timeout "$limit" >>"$1" 2>&1
   case $? in
     0) echo pass ;;
     124 | 137) echo timeout ;;
@@ -155,7 +164,8 @@ for i in "${selected[@]}"; do
       verdict="caught" caught=$((caught + 1))
       failed=$build/Testing/Temporary/LastTestsFailed.log
       [[ -f $failed ]] && by=" (by $(cut -d: -f2- "$failed" | sed 's/ *#.*//' |
-        awk 'NR <= 3 { printf "%s%s", (NR > 1 ? ", " : ""), $0 } END { if (NR > 3) printf ", +%d", NR - 3 }'))"
+        awk -v all="$matrix" 'all || NR <= 3 { printf "%s%s", (NR > 1 ? ", " : ""), $0 }
+          END { if (!all && NR > 3) printf ", +%d", NR - 3 }'))"
       ;;
   esac
   [[ $verdict != caught && ${effects[i]} != - ]] && missed_effects+=("$((i + 1))")
@@ -166,7 +176,8 @@ done
 echo "caught $caught of $run"
 ((not_applicable > 0)) && echo "did not build (not applicable): $not_applicable"
 if ((${#missed_effects[@]} > 0)); then
-  echo "not caught, though touching output, status, a message or the disk: ${missed_effects[*]}"
+  echo "not caught, though touching output, status, a message, the disk or the terminal:" \
+    "${missed_effects[*]}"
   exit 1
 fi
 exit 0
