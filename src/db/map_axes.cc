@@ -128,7 +128,8 @@ void DrawColourBar(Canvas& canvas, const MapLayout& layout, const MapDecor& deco
   const int x0 = layout.plot_x + layout.plot_width / 4;
   const int width = std::max(layout.plot_width / 2, 2);
   const int y0 = layout.plot_y + layout.plot_height + kBarRow * s;
-  const double low = ScaleAt(1, densest);
+  const double top = ScaleTop(densest);
+  const double low = ScaleAt(1, top);
   const double span = 1.0 - low;
   for (int x = 0; x < width; ++x) {
     std::uint8_t colour[3];
@@ -137,9 +138,10 @@ void DrawColourBar(Canvas& canvas, const MapLayout& layout, const MapDecor& deco
   }
   int free_from = x0 - width;  // where the next label may begin, so that none overlap
   for (std::uint32_t count : BarLabels(densest)) {
-    const int x = x0 + (span > 0 ? static_cast<int>(std::lround((ScaleAt(count, densest) - low) /
-                                                                span * (width - 1)))
-                                 : 0);
+    const int x =
+        x0 + (span > 0
+                  ? static_cast<int>(std::lround((ScaleAt(count, top) - low) / span * (width - 1)))
+                  : 0);
     const std::string text = Grouped(count);
     const int left = x - TextWidth(text, s) / 2;
     if (left < free_from) continue;
@@ -198,9 +200,11 @@ void ScalePixel(double t, bool grid, std::uint8_t* rgb) {
   rgb[2] = Channel(colour.b, grid);
 }
 
-double ScaleAt(double count, std::uint32_t densest) {
-  return std::log1p(count) / std::log1p(static_cast<double>(std::max<std::uint32_t>(densest, 1)));
+double ScaleTop(std::uint32_t densest) {
+  return std::log1p(static_cast<double>(std::max<std::uint32_t>(densest, 1)));
 }
+
+double ScaleAt(double count, double top) { return std::log1p(count) / top; }
 
 std::string MapTitle(bool catalog, const std::string& folder, std::int64_t stars) {
   return std::string("Star density of ") + (catalog ? "catalog " : "database ") + folder + ": " +

@@ -47,8 +47,11 @@ Canvas MapCanvas(const MapLayout& layout);
 /// The colour of a pixel at `t` (0..1) of the density scale, lightened on a grid line.
 void ScalePixel(double t, bool grid, std::uint8_t* rgb);
 
-/// Where `count` stars stand on the scale whose top is `densest` (0 for an empty pixel).
-double ScaleAt(double count, std::uint32_t densest);
+/// The top of the density scale of a map whose densest pixel holds `densest` stars.
+double ScaleTop(std::uint32_t densest);
+
+/// Where `count` stars stand on the scale whose top is `top` (0 for an empty pixel).
+double ScaleAt(double count, double top);
 
 /// The default title: "Star density of database DIR: N stars" (or "catalog DIR").
 std::string MapTitle(bool catalog, const std::string& folder, std::int64_t stars);

@@ -53,33 +53,40 @@ int Paeth(int a, int b, int c) {
   return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
 }
 
-// Filters the row at `row` (its bytes after the filter byte) against the raw row above
-// (`above`, null for the first) with each filter, and keeps the cheapest in place.
+// Filter F of PNG's five applied to `size` bytes of `row` into `out`, against the raw row
+// `above` (zeros for the first row); returns the sum of the filtered bytes as signed, the
+// cost by which the filter is chosen. One loop per filter, so that none tests F per byte.
+template <int F>
+long FilterWith(const std::uint8_t* row, const std::uint8_t* above, std::size_t size,
+                std::uint8_t* out) {
+  long cost = 0;
+  for (std::size_t i = 0; i < size; ++i) {
+    const int a = i >= kChannels ? row[i - kChannels] : 0;
+    const int b = above[i];
+    const int c = i >= kChannels ? above[i - kChannels] : 0;
+    int predicted = 0;
+    if constexpr (F == 1) predicted = a;
+    if constexpr (F == 2) predicted = b;
+    if constexpr (F == 3) predicted = (a + b) / 2;
+    if constexpr (F == 4) predicted = Paeth(a, b, c);
+    out[i] = static_cast<std::uint8_t>(row[i] - predicted);
+    cost += std::abs(static_cast<int>(static_cast<std::int8_t>(out[i])));
+  }
+  return cost;
+}
+
+// Filters the row at `row` (its bytes after the filter byte) against the raw row above with
+// each filter, and keeps the cheapest in place; the first one wins a tie.
 void FilterRow(std::uint8_t* row, const std::uint8_t* above, std::size_t size,
                std::vector<std::uint8_t>& trial) {
-  long best_cost = -1;
-  int best = 0;
-  for (int f = 0; f < kFilters; ++f) {
-    std::uint8_t* out = trial.data() + static_cast<std::size_t>(f) * size;
-    long cost = 0;
-    for (std::size_t i = 0; i < size; ++i) {
-      const int a = i >= kChannels ? row[i - kChannels] : 0;
-      const int b = above != nullptr ? above[i] : 0;
-      const int c = above != nullptr && i >= kChannels ? above[i - kChannels] : 0;
-      const int predicted = f == 0   ? 0
-                            : f == 1 ? a
-                            : f == 2 ? b
-                            : f == 3 ? (a + b) / 2
-                                     : Paeth(a, b, c);
-      out[i] = static_cast<std::uint8_t>(row[i] - predicted);
-      cost += std::abs(static_cast<int>(static_cast<std::int8_t>(out[i])));
-    }
-    if (best_cost < 0 || cost < best_cost) {
-      best_cost = cost;
-      best = f;
-    }
-  }
-  std::copy_n(trial.data() + static_cast<std::size_t>(best) * size, size, row);
+  std::uint8_t* out = trial.data();
+  const long costs[kFilters] = {FilterWith<0>(row, above, size, out),
+                                FilterWith<1>(row, above, size, out + size),
+                                FilterWith<2>(row, above, size, out + 2 * size),
+                                FilterWith<3>(row, above, size, out + 3 * size),
+                                FilterWith<4>(row, above, size, out + 4 * size)};
+  const int best = static_cast<int>(std::min_element(costs, costs + kFilters) - costs);
+  std::copy_n(out + static_cast<std::size_t>(best) * size, size, row);
   row[-1] = static_cast<std::uint8_t>(best);
 }
 
@@ -115,10 +122,11 @@ std::uint8_t* PixelAt(Canvas& canvas, int x, int y) {
 bool EncodePng(Canvas& canvas, int level, PngSinkFunction sink, void* context) {
   const std::size_t stride = Stride(canvas.width);
   std::vector<std::uint8_t> trial((stride - 1) * kFilters);
+  const std::vector<std::uint8_t> zeros(stride - 1, 0);  // above the first row
   // From the last row up, so that the row above each one is still raw when it is filtered.
   for (int y = canvas.height - 1; y >= 0; --y) {
     std::uint8_t* row = canvas.rows.data() + static_cast<std::size_t>(y) * stride + 1;
-    FilterRow(row, y > 0 ? row - stride : nullptr, stride - 1, trial);
+    FilterRow(row, y > 0 ? row - stride : zeros.data(), stride - 1, trial);
   }
   std::vector<std::uint8_t>().swap(trial);
   int size = 0;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/always_inline.h"
 #include "base/catalog_files.h"
 #include "base/file.h"
 #include "base/paths.h"
@@ -46,7 +47,10 @@ SkyMap MakeSkyMap(int width, bool supplement) {
   return map;
 }
 
-bool SkyPixel(int width, std::int32_t ra, std::int32_t dec, int* x, int* y) {
+namespace {
+
+// The loops over every star of the sky call these inlined, not through SkyPixel and CountStar.
+UCAC2_ALWAYS_INLINE bool Pixel(int width, std::int32_t ra, std::int32_t dec, int* x, int* y) {
   if (ra < 0 || ra >= kFullCircleMas || dec < -kPoleMas || dec > kPoleMas) return false;
   const int height = width / 2;
   *x = static_cast<int>(width - 1 - std::int64_t{ra} * width / kFullCircleMas);
@@ -55,9 +59,10 @@ bool SkyPixel(int width, std::int32_t ra, std::int32_t dec, int* x, int* y) {
   return true;
 }
 
-void CountStar(SkyMap& map, std::int32_t ra, std::int32_t dec, bool supplement_star) {
+UCAC2_ALWAYS_INLINE void Count(SkyMap& map, std::int32_t ra, std::int32_t dec,
+                               bool supplement_star) {
   int x = 0, y = 0;
-  if (!SkyPixel(map.width, ra, dec, &x, &y)) return;
+  if (!Pixel(map.width, ra, dec, &x, &y)) return;
   ++map.stars;
   const std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(map.width) +
                          static_cast<std::size_t>(x);
@@ -66,6 +71,16 @@ void CountStar(SkyMap& map, std::int32_t ra, std::int32_t dec, bool supplement_s
   } else {
     ++map.counts[at];
   }
+}
+
+}  // namespace
+
+bool SkyPixel(int width, std::int32_t ra, std::int32_t dec, int* x, int* y) {
+  return Pixel(width, ra, dec, x, y);
+}
+
+void CountStar(SkyMap& map, std::int32_t ra, std::int32_t dec, bool supplement_star) {
+  Count(map, ra, dec, supplement_star);
 }
 
 bool CountDatabase(SkyMap& map, const std::string& db, Findings& findings) {
@@ -81,9 +96,8 @@ bool CountDatabase(SkyMap& map, const std::string& db, Findings& findings) {
       for (std::int64_t i = 0; i < count; ++i) {
         const std::uint8_t* entry = bytes + i * kEntrySize;
         const std::uint8_t* record = entry + kIdentifierSize;
-        CountStar(map, LoadLE32(record + kRightAscensionOffset),
-                  LoadLE32(record + kDeclinationOffset),
-                  LoadLE32(entry) >= kFirstSupplementIdentifier);
+        Count(map, LoadLE32(record + kRightAscensionOffset), LoadLE32(record + kDeclinationOffset),
+              LoadLE32(entry) >= kFirstSupplementIdentifier);
       }
     }
     if (count < 0) {
@@ -122,8 +136,8 @@ bool CountCatalog(SkyMap& map, const std::string& catalog, Findings& findings) {
       const std::uint8_t* bytes = block.bytes.get();
       for (std::int64_t i = 0; i < count; ++i) {
         const std::uint8_t* record = bytes + i * kRecordSize;
-        CountStar(map, LoadLE32(record + kRightAscensionOffset),
-                  LoadLE32(record + kDeclinationOffset), n > kMainFiles);
+        Count(map, LoadLE32(record + kRightAscensionOffset), LoadLE32(record + kDeclinationOffset),
+              n > kMainFiles);
       }
     }
     if (count < 0 && !input.ended_early) {
@@ -137,6 +151,7 @@ bool CountCatalog(SkyMap& map, const std::string& catalog, Findings& findings) {
 bool WriteSkyMap(SkyMap& map, const std::string& path, const MapDecor& decor, Findings& findings) {
   const std::uint32_t densest =
       map.counts.empty() ? 0 : *std::max_element(map.counts.begin(), map.counts.end());
+  const double top = ScaleTop(densest);
   std::vector<bool> grid_column(static_cast<std::size_t>(map.width), false);
   std::vector<bool> grid_row(static_cast<std::size_t>(map.height), false);
   for (int k = 1; k < kHourLines; ++k)
@@ -157,7 +172,7 @@ bool WriteSkyMap(SkyMap& map, const std::string& path, const MapDecor& decor, Fi
       }
       const bool grid =
           grid_column[static_cast<std::size_t>(x)] || grid_row[static_cast<std::size_t>(y)];
-      ScalePixel(ScaleAt(map.counts[at], densest), grid, pixel);
+      ScalePixel(ScaleAt(map.counts[at], top), grid, pixel);
     }
   }
   for (const MapMark& mark : decor.marks) {
