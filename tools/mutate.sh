@@ -20,6 +20,7 @@ limit=${MUTATE_TIME_LIMIT:-900}
 matrix=${MUTATE_MATRIX:-0}
 read -r -a ctest_args <<<"${MUTATE_CTEST_ARGS:-}"
 sep=' ||| '
+kinds='bytes|status|message|disk|terminal'  # the effects a fault may have
 
 # Faults of the list: file, text, replacement, label, effect; "{NL}" stands for a line break,
 # so that a text can take the line before it as context.
@@ -68,7 +69,6 @@ for i in "${!files[@]}"; do
     echo "$where: the text occurs $n times, not once: ${texts[i]}" >&2
     problems=$((problems + 1))
   fi
-  kinds='bytes|status|message|disk|terminal'
   if [[ ! ${effects[i]} =~ ^(-|($kinds)(,($kinds))*)$ ]]; then
     echo "$where: effect '${effects[i]}' is none of -, ${kinds//|/, }" >&2
     problems=$((problems + 1))
