@@ -1,14 +1,12 @@
 // The building blocks, where values are pinned that the compiler and ucac2db verify share
-// (the zone arithmetic, the zone-file entry and the report), and what a whole run cannot
+// (the zone arithmetic and the report), and what a whole run cannot
 // reach: the record reader's failures, the work files' deleted or replaced by links, and the
 // console messages and their ways out.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <climits>
-#include <cstring>
 
-#include "base/star_record.h"
 #include "base/zones.h"
 #include "compile/formats.h"
 #include "compile/messages.h"
@@ -38,16 +36,6 @@ TEST(Zones, BoundaryTables) {
       {-323999991, 17}, {-324000000, 17}, {324000001, kNo}, {-324000001, kNo}, {INT_MIN, kNo},
       {INT_MAX, kNo}};
   for (const auto& [dec, band] : bands) EXPECT_EQ(ucac2::DeclinationBand(dec), band) << dec;
-}
-
-TEST(StarRecord, EntryIsTheRecordBehindFourIdentifierBytes) {
-  ucac2::StarRecord record;
-  for (int i = 0; i < 44; ++i) record.bytes[i] = static_cast<std::uint8_t>(i * 5 + 1);
-  ucac2::CatalogEntry entry;
-  ucac2::BuildEntry(-2, record, &entry);
-  const std::uint8_t identifier[] = {0xfe, 0xff, 0xff, 0xff};  // little-endian
-  EXPECT_EQ(std::memcmp(entry.bytes, identifier, 4), 0);
-  EXPECT_EQ(std::memcmp(entry.bytes + 4, record.bytes, 44), 0);
 }
 
 TEST(RecordReaderDeathTest, FilesOf2GiBOrMoreAreFatal) {
