@@ -31,7 +31,6 @@ struct BlockVisit {
   const Plan& plan;
   const FindQuery& query;
   RegionKind kind;
-  int band;
   StarOrder& order;
   bool failed = false;
 };
@@ -64,7 +63,7 @@ void VisitEntries(void* context, const std::uint8_t* entries, std::size_t count,
     std::uint64_t key = 0;
     double distance = 0;
     if (visit.kind == RegionKind::kCone) {
-      if (!InCone(visit.plan, visit.band, ra, dec, &distance)) continue;
+      if (!InCone(visit.plan, ra, dec, &distance)) continue;
     } else if (!InBox(visit.plan, ra, dec, &key)) {
       continue;
     }
@@ -82,7 +81,7 @@ bool ReadBlock(ZoneReader& zone, EntryBlock& entries, int hour, int band, Region
                const Plan& plan, const FindQuery& query, StarOrder& order, Findings& findings) {
   SkyWindow windows[2];
   const int count = RegionWindows(plan, kind, hour, band, windows);
-  BlockVisit visit{plan, query, kind, band, order};
+  BlockVisit visit{plan, query, kind, order};
   for (int w = 0; w < count; ++w) {
     if (!ReadWindow(zone, entries, band, windows[w], VisitEntries, &visit)) {
       Report(findings, zone.path.c_str(), "cannot be read");

@@ -102,6 +102,20 @@ void PlanCone(const Region& region, Plan& plan) {
       plan.blocks.read[hour][band] = half_width >= 180.0 || GapToHour(ra, hour) <= half_width;
     }
   }
+  // A star is tested by the strip of its own declination, where it stands at the epoch, so
+  // the strips need no room for motion. Each strip's reach is taken over a milliarcsecond
+  // more on either side: a star on a strip's edge, whichever strip its rounded index falls
+  // in, is held to a reach that covers it.
+  plan.strips_per_mas = kConeStrips / (plan.dec_high_mas - plan.dec_low_mas);
+  for (int strip = 0; strip < kConeStrips; ++strip) {
+    double half_width = 180.0;
+    if (radius_degrees < 90.0) {
+      const double from = (plan.dec_low_mas + strip / plan.strips_per_mas - 1) / kMasPerDegree;
+      const double to = (plan.dec_low_mas + (strip + 1) / plan.strips_per_mas + 1) / kMasPerDegree;
+      half_width = std::min(180.0, cap_half_width(from, to) + kZoneMargin);
+    }
+    plan.strip_half_width_mas[strip] = half_width * kMasPerDegree;
+  }
 }
 
 void PlanBox(const Region& region, Plan& plan) {
@@ -167,13 +181,14 @@ double ConeDistance(const Plan& plan, std::int32_t ra, std::int32_t dec) {
 }
 
 // Whether a star lies in the cone, rejected early by cheap tests; its distance if it does.
-bool InCone(const Plan& plan, int band, std::int32_t ra, std::int32_t dec, double* distance) {
+bool InCone(const Plan& plan, std::int32_t ra, std::int32_t dec, double* distance) {
   if (dec < plan.dec_low_mas || dec > plan.dec_high_mas) return false;
   double ra_gap = static_cast<double>(ra) - plan.ra_mas;
   if (ra_gap > kHalfCircleMas) ra_gap -= 2 * kHalfCircleMas;
   if (ra_gap < -kHalfCircleMas) ra_gap += 2 * kHalfCircleMas;
-  // A moved star may stand in another band than its block's.
-  if (!plan.moved && std::fabs(ra_gap) > plan.half_width_mas[band]) return false;
+  const int strip =
+      std::min(kConeStrips - 1, static_cast<int>((dec - plan.dec_low_mas) * plan.strips_per_mas));
+  if (std::fabs(ra_gap) > plan.strip_half_width_mas[strip]) return false;
   *distance = ConeDistance(plan, ra, dec);
   return *distance <= plan.radius;
 }

@@ -28,15 +28,22 @@ struct BlockSet {
   bool read[kHourZones][kBands] = {};
 };
 
+/// The thin strips of declination across a cone, each with its own reach in right ascension:
+/// fine enough that few stars outside the cone need their exact distance.
+inline constexpr int kConeStrips = 512;
+
 /// What to read and how to test each star read.
 struct Plan {
   BlockSet blocks;
   // A cone: its centre in mas, its radius, and for a quick first test the declinations it
-  // spans and, per band, how far in right ascension from the centre its stars can lie.
+  // spans and how far in right ascension from the centre its stars can lie: per band, for
+  // the windows read, and per thin strip of declination, for each star read.
   double ra_mas = 0, dec_mas = 0, radius = 0;
   SkyDirection centre;
   double dec_low_mas = 0, dec_high_mas = 0;
   double half_width_mas[kBands] = {};
+  double strips_per_mas = 0;
+  double strip_half_width_mas[kConeStrips] = {};
   // A box: whole milliarcseconds, edges included; and the part of each block read for it,
   // wider than the box when stars move.
   std::int64_t ra_first = 0, ra_last = 0, dec_low = 0, dec_high = 0;
@@ -56,9 +63,8 @@ Plan MakePlan(const Region& region, bool moved, double years);
 /// The distance of a position (mas) from a cone's centre, radians.
 double ConeDistance(const Plan& plan, std::int32_t ra, std::int32_t dec);
 
-/// Whether a position lies in the cone (read from a block of band `band`); its distance in
-/// `*distance` if it does.
-bool InCone(const Plan& plan, int band, std::int32_t ra, std::int32_t dec, double* distance);
+/// Whether a position lies in the cone; its distance in `*distance` if it does.
+bool InCone(const Plan& plan, std::int32_t ra, std::int32_t dec, double* distance);
 
 /// Whether a position lies in the box; its place in the box's order (mas eastward from the
 /// first edge) in `*key` if it does.
