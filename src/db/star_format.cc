@@ -142,25 +142,21 @@ constexpr std::size_t kMaxCellFrame = 9;  // "<TD>", "</TD>"; or a separator
 constexpr std::size_t kRowCellsSize =
     kMaxStarCells * (kCellSize + kMaxCellFrame) + 2 * kMaxCellFrame;
 
-/// Writes cells one after another, with the format's separators. The star's cells go into
-/// `cells` and reach the row in one append; a user's text goes straight to the row. The
-/// writer keeps its own copy of what it tests for every cell: bytes written through `p`
-/// could be the layout's, for all the compiler knows, so a test of the layout's would be
-/// read again after every write.
+/// Writes cells one after another, with the format's separators: a table's head, a user's
+/// texts and empty cells. The cells go into `cells` and reach the row in one append; a
+/// user's text goes straight to the row.
 struct RowWriter {
   RowWriter(const TableLayout& table, std::string& row, char* cells)
-      : layout(table), format(table.format), at_epoch(table.at_epoch), out(row), buffer(cells) {}
+      : layout(table), out(row), buffer(cells) {}
 
   const TableLayout& layout;
-  const StarFormat format;
-  const bool at_epoch;
   std::string& out;
   char* const buffer;
   char* p = buffer;
   bool first = true;
 
-  bool Votable() const { return format == StarFormat::kVotable; }
-  UCAC2_ALWAYS_INLINE void Put(std::string_view text) {
+  bool Votable() const { return layout.format == StarFormat::kVotable; }
+  void Put(std::string_view text) {
     std::copy(text.begin(), text.end(), p);
     p += text.size();
   }
@@ -171,20 +167,58 @@ struct RowWriter {
   void Start() {
     if (Votable()) Put("<TR>");
   }
-  UCAC2_ALWAYS_INLINE void Separate() {
-    if (!first && format == StarFormat::kCsv) *p++ = ',';
-    if (!first && format == StarFormat::kTsv) *p++ = '\t';
+  void Separate() {
+    if (!first && layout.format == StarFormat::kCsv) *p++ = ',';
+    if (!first && layout.format == StarFormat::kTsv) *p++ = '\t';
     first = false;
     if (Votable()) Put("<TD>");
   }
-  UCAC2_ALWAYS_INLINE void End() {
+  void End() {
     if (Votable()) Put("</TD>");
   }
   // A column's name of ours, or an empty cell: no escaping needed.
-  UCAC2_ALWAYS_INLINE void Plain(std::string_view text) {
+  void Plain(std::string_view text) {
     Separate();
     Put(text);
     End();
+  }
+  void Text(std::string_view text) {
+    Separate();
+    Flush();
+    AppendText(layout.format, text, out);
+    End();
+  }
+  void Finish() {
+    Put(Votable() ? "</TR>\n" : "\n");
+    Flush();
+  }
+};
+
+/// Writes a star's cells in format F, known when this is compiled, so that no cell tests
+/// the format. It lives in locals, out of reach of the bytes written through `p`, which
+/// could otherwise be any member of a writer for all the compiler knows, and be read again
+/// after every byte.
+template <StarFormat F>
+struct StarCells {
+  char* p;
+  bool first;
+
+  UCAC2_ALWAYS_INLINE void Put(std::string_view text) {
+    std::copy(text.begin(), text.end(), p);
+    p += text.size();
+  }
+  UCAC2_ALWAYS_INLINE void Separate() {
+    if constexpr (F == StarFormat::kCsv) {
+      if (!first) *p++ = ',';
+    } else if constexpr (F == StarFormat::kTsv) {
+      if (!first) *p++ = '\t';
+    } else {
+      Put("<TD>");
+    }
+    first = false;
+  }
+  UCAC2_ALWAYS_INLINE void End() {
+    if constexpr (F == StarFormat::kVotable) Put("</TD>");
   }
   UCAC2_ALWAYS_INLINE void Integer(std::int64_t value) {
     Separate();
@@ -203,65 +237,82 @@ struct RowWriter {
     p = WriteDegrees(p, mas);
     End();
   }
-  void Text(std::string_view text) {
-    Separate();
-    Flush();
-    AppendText(format, text, out);
-    End();
-  }
-  void Finish() {
-    Put(Votable() ? "</TR>\n" : "\n");
-    Flush();
-  }
 };
 
 // The cell of field I of the record. The field's row of the table is known when this is
 // compiled, so each field is decoded and printed by code of its own, with constant divisors.
-template <std::size_t I>
+template <std::size_t I, StarFormat F>
 UCAC2_ALWAYS_INLINE void AppendFieldCell(const StarRow& row, const std::uint8_t* record,
-                                         std::int64_t epoch_scale, RowWriter& writer) {
+                                         std::int64_t epoch_scale, bool at_epoch,
+                                         StarCells<F>& cells) {
   constexpr RecordField field = kRecordFields[I];
   const std::int64_t value = FieldValue(field, record);
   if constexpr (field.form == FieldForm::kInteger) {
-    writer.Integer(value);
+    cells.Integer(value);
   } else if constexpr (field.form == FieldForm::kFixed) {
-    writer.Fixed<field.decimals>(value * field.scale);
+    cells.template Fixed<field.decimals>(value * field.scale);
   } else if constexpr (field.form == FieldForm::kDegrees) {
-    if (writer.at_epoch) {
-      writer.Degrees(field.offset == kRightAscensionOffset ? row.at.ra_mas : row.at.dec_mas);
+    if (at_epoch) {
+      cells.Degrees(field.offset == kRightAscensionOffset ? row.at.ra_mas : row.at.dec_mas);
     } else {
-      writer.Degrees(value);
+      cells.Degrees(value);
     }
   } else {
-    writer.Fixed<field.decimals>(kEpochBase * PowerOfTen(field.decimals) +
-                                 value * field.scale * epoch_scale);
+    cells.template Fixed<field.decimals>(kEpochBase * PowerOfTen(field.decimals) +
+                                         value * field.scale * epoch_scale);
   }
 }
 
-template <std::size_t... I>
+template <StarFormat F, std::size_t... I>
 UCAC2_ALWAYS_INLINE void AppendFieldCells(std::index_sequence<I...> /*fields*/, const StarRow& row,
                                           const std::uint8_t* record, std::int64_t epoch_scale,
-                                          RowWriter& writer) {
-  (AppendFieldCell<I>(row, record, epoch_scale, writer), ...);
+                                          bool at_epoch, StarCells<F>& cells) {
+  (AppendFieldCell<I>(row, record, epoch_scale, at_epoch, cells), ...);
 }
 
-// The star's cells: identifier, fields, distance, J2000.0 position at another epoch.
-UCAC2_FLATTEN void AppendStarCells(const StarRow& row, RowWriter& writer) {
-  const TableLayout& layout = writer.layout;
+// The star's cells: identifier, fields, distance, J2000.0 position at another epoch; after
+// other cells unless `first`. Returns the end of what it wrote.
+template <StarFormat F>
+UCAC2_FLATTEN char* WriteStarCells(const StarRow& row, bool at_epoch, bool with_distance,
+                                   bool first, char* p) {
+  StarCells<F> cells{p, first};
   const std::uint8_t* entry = row.entry;
   const std::int64_t id = LoadLE32(entry);
-  writer.Integer(id);
+  cells.Integer(id);
   const std::uint8_t* record = entry + kIdentifierSize;
   const std::int64_t epoch_scale = id >= kFirstSupplementIdentifier ? kSupplementEpochScale : 1;
   AppendFieldCells(std::make_index_sequence<std::size(kRecordFields)>(), row, record, epoch_scale,
-                   writer);
-  if (!layout.distance_name.empty()) {
-    writer.Fixed<kDistanceDecimals>(
+                   at_epoch, cells);
+  if (with_distance) {
+    cells.template Fixed<kDistanceDecimals>(
         std::llround(row.distance_arcsec * static_cast<double>(PowerOfTen(kDistanceDecimals))));
   }
-  if (layout.at_epoch) {
-    writer.Degrees(std::int64_t{LoadLE32(record + kRightAscensionOffset)});
-    writer.Degrees(std::int64_t{LoadLE32(record + kDeclinationOffset)});
+  if (at_epoch) {
+    cells.Degrees(std::int64_t{LoadLE32(record + kRightAscensionOffset)});
+    cells.Degrees(std::int64_t{LoadLE32(record + kDeclinationOffset)});
+  }
+  return cells.p;
+}
+
+// The star's cells, which end the row, in the writer's format.
+void AppendStarCells(const StarRow& row, RowWriter& writer) {
+  const TableLayout& layout = writer.layout;
+  const bool with_distance = !layout.distance_name.empty();
+  switch (layout.format) {
+    case StarFormat::kCsv:
+      writer.p = WriteStarCells<StarFormat::kCsv>(row, layout.at_epoch, with_distance, writer.first,
+                                                  writer.p);
+      return;
+    case StarFormat::kTsv:
+      writer.p = WriteStarCells<StarFormat::kTsv>(row, layout.at_epoch, with_distance, writer.first,
+                                                  writer.p);
+      return;
+    case StarFormat::kVotable:
+      writer.p = WriteStarCells<StarFormat::kVotable>(row, layout.at_epoch, with_distance,
+                                                      writer.first, writer.p);
+      return;
+    case StarFormat::kDs9:
+      return;
   }
 }
 
