@@ -34,9 +34,12 @@ CatalogFile CatalogFileAt(int n) {
 }
 
 int FileNumberAt(FileKind kind, std::int32_t declination) {
-  const std::int64_t strip = kind == FileKind::kMain ? kMainStrip : kSupplementStrip;
+  const std::int64_t from_south = std::int64_t{declination} + kPoleMas;
+  // Each strip a constant divisor, which the compiler turns into a multiply: find keys every
+  // entry it scans by its file.
+  const std::int64_t number =
+      (kind == FileKind::kMain ? from_south / kMainStrip : from_south / kSupplementStrip) + 1;
   const int last = kind == FileKind::kMain ? kMainFiles : kSupplementFiles;
-  const std::int64_t number = (std::int64_t{declination} + kPoleMas) / strip + 1;
   return static_cast<int>(std::clamp<std::int64_t>(number, 1, last));
 }
 
