@@ -40,14 +40,19 @@ double GapToHour(double ra, int hour) {
   return std::min(CircleGap(ra, start), CircleGap(ra, end));
 }
 
+// A cap's centre declination and radius by the sines and cosines its outline takes, worked
+// out once for the many declinations a plan measures it at.
+struct Cap {
+  double sin_centre, cos_centre, cos_radius;
+};
+
 // How far in right ascension from its centre the cap reaches along declination `dec`,
 // degrees; 180 when the whole parallel lies in it.
-double CapHalfWidth(double dec, double centre_dec, double radius) {
+double CapHalfWidth(double dec, const Cap& cap) {
   const double d = dec * kRadiansPerDegree;
-  const double c = centre_dec * kRadiansPerDegree;
-  const double across = std::cos(d) * std::cos(c);
+  const double across = std::cos(d) * cap.cos_centre;
   if (across < 1e-12) return 180.0;  // at a pole, or centred on one
-  const double ratio = (std::cos(radius) - std::sin(d) * std::sin(c)) / across;
+  const double ratio = (cap.cos_radius - std::sin(d) * cap.sin_centre) / across;
   if (ratio <= -1.0) return 180.0;
   if (ratio >= 1.0) return 0.0;
   return std::acos(ratio) / kRadiansPerDegree;
@@ -69,16 +74,16 @@ void PlanCone(const Region& region, Plan& plan) {
   const double read_high = std::min(90.0, high + reach);
   plan.dec_low_mas = (read_low - kZoneMargin) * kMasPerDegree;
   plan.dec_high_mas = (read_high + kZoneMargin) * kMasPerDegree;
+  const Cap cap{std::sin(dec * kRadiansPerDegree), std::cos(dec * kRadiansPerDegree),
+                std::cos(plan.radius)};
   // Along the parallels the cap is widest at this declination, unless it holds a pole.
-  const double widest_sine = std::sin(dec * kRadiansPerDegree) / std::cos(plan.radius);
+  const double widest_sine = cap.sin_centre / cap.cos_radius;
+  const bool has_widest = std::fabs(widest_sine) < 1.0;
+  const double widest = has_widest ? std::asin(widest_sine) / kRadiansPerDegree : 0.0;
   const auto cap_half_width = [&](double from, double to) {
-    double half_width =
-        std::max(CapHalfWidth(from, dec, plan.radius), CapHalfWidth(to, dec, plan.radius));
-    if (std::fabs(widest_sine) < 1.0) {
-      const double widest = std::asin(widest_sine) / kRadiansPerDegree;
-      if (widest > from && widest < to) {
-        half_width = std::max(half_width, CapHalfWidth(widest, dec, plan.radius));
-      }
+    double half_width = std::max(CapHalfWidth(from, cap), CapHalfWidth(to, cap));
+    if (has_widest && widest > from && widest < to) {
+      half_width = std::max(half_width, CapHalfWidth(widest, cap));
     }
     return half_width;
   };

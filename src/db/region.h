@@ -30,7 +30,7 @@ struct BlockSet {
 
 /// The thin strips of declination across a cone, each with its own reach in right ascension:
 /// fine enough that few stars outside the cone need their exact distance.
-inline constexpr int kConeStrips = 512;
+inline constexpr int kConeStrips = 128;
 
 /// What to read and how to test each star read.
 struct Plan {

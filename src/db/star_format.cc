@@ -82,6 +82,10 @@ constexpr std::int64_t PowerOfTen(int exponent) {
   return scale;
 }
 
+UCAC2_ALWAYS_INLINE char* WriteText(char* p, std::string_view text) {
+  return std::copy(text.begin(), text.end(), p);
+}
+
 UCAC2_ALWAYS_INLINE char* WriteInteger(char* p, std::int64_t value) {
   return std::to_chars(p, p + kCellSize, value).ptr;
 }
@@ -156,10 +160,7 @@ struct RowWriter {
   bool first = true;
 
   bool Votable() const { return layout.format == StarFormat::kVotable; }
-  void Put(std::string_view text) {
-    std::copy(text.begin(), text.end(), p);
-    p += text.size();
-  }
+  void Put(std::string_view text) { p = WriteText(p, text); }
   void Flush() {
     out.append(buffer, static_cast<std::size_t>(p - buffer));
     p = buffer;
@@ -203,10 +204,7 @@ struct StarCells {
   char* p;
   bool first;
 
-  UCAC2_ALWAYS_INLINE void Put(std::string_view text) {
-    std::copy(text.begin(), text.end(), p);
-    p += text.size();
-  }
+  UCAC2_ALWAYS_INLINE void Put(std::string_view text) { p = WriteText(p, text); }
   UCAC2_ALWAYS_INLINE void Separate() {
     if constexpr (F == StarFormat::kCsv) {
       if (!first) *p++ = ',';
@@ -381,21 +379,17 @@ void AppendDs9Row(const StarRow& row, const TableLayout& layout, std::string& ou
   const std::uint8_t* record = row.entry + kIdentifierSize;
   char line[4 * kCellSize + 32];
   char* p = line;
-  const auto put = [&p](std::string_view text) {
-    std::copy(text.begin(), text.end(), p);
-    p += text.size();
-  };
-  put("circle(");
+  p = WriteText(p, "circle(");
   p = layout.at_epoch ? WriteDegrees(p, row.at.ra_mas)
                       : WriteDegrees(p, std::int64_t{LoadLE32(record + kRightAscensionOffset)});
-  put(",");
+  p = WriteText(p, ",");
   p = layout.at_epoch ? WriteDegrees(p, row.at.dec_mas)
                       : WriteDegrees(p, std::int64_t{LoadLE32(record + kDeclinationOffset)});
-  put(",");
+  p = WriteText(p, ",");
   p = WriteInteger(p, kDs9CircleArcsec);
-  put("\") # text={");
+  p = WriteText(p, "\") # text={");
   p = WriteInteger(p, LoadLE32(row.entry));
-  put("}\n");
+  p = WriteText(p, "}\n");
   out.append(line, static_cast<std::size_t>(p - line));
 }
 
