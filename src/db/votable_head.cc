@@ -54,7 +54,7 @@ constexpr bool UcdsFollowFields() {
 static_assert(UcdsFollowFields());
 
 // `ref` names the coordinate system of a position.
-void AppendField(const Column& column, std::string& out, const char* ref = nullptr) {
+void AppendField(const ExtraColumn& column, std::string& out, const char* ref = nullptr) {
   out += "<FIELD name=\"";
   AppendXmlText(column.name, out);
   out += "\" datatype=\"";

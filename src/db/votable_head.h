@@ -9,15 +9,15 @@
 namespace ucac2 {
 
 /// A column beyond the record's fields.
-struct Column {
+struct ExtraColumn {
   const char* name;
   const char* datatype;
   const char* unit;
   const char* ucd;
 };
-inline constexpr Column kIdColumn{"id", "int", "", "meta.id;meta.main"};
-inline constexpr Column kRaJ2000{"ra_j2000", "double", "deg", "pos.eq.ra"};
-inline constexpr Column kDecJ2000{"dec_j2000", "double", "deg", "pos.eq.dec"};
+inline constexpr ExtraColumn kIdColumn{"id", "int", "", "meta.id;meta.main"};
+inline constexpr ExtraColumn kRaJ2000{"ra_j2000", "double", "deg", "pos.eq.ra"};
+inline constexpr ExtraColumn kDecJ2000{"dec_j2000", "double", "deg", "pos.eq.dec"};
 
 /// Appends the VOTable 1.4 document of `layout` up to and with its `<DATA><TABLEDATA>`.
 void AppendVotableHead(const TableLayout& layout, std::string& out);
